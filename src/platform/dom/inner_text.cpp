@@ -1,0 +1,364 @@
+// Rendered text of a subtree, following what a browser's default style sheet does with each
+// element (inline styles with display, visibility and white-space are honoured; style sheets are
+// not).
+#include <algorithm>
+
+#include "platform/dom/internal.h"
+#include "platform/dom/style.h"
+
+namespace vt::dom {
+
+namespace {
+
+enum class Display : std::uint8_t {
+  kInline,
+  kBlock,      // block-level: one line break before and after
+  kParagraph,  // P: two line breaks before and after
+  kRow,        // TR: a line break after every row but the last of its table
+  kCell,       // TD, TH: a tab after every cell but the last of its row
+  kRowGroup,   // THEAD, TBODY, TFOOT, COLGROUP: no breaks of their own
+  kReplaced,   // rendered, but its content is not text (IMG, INPUT, IFRAME ...)
+  kNone,       // not rendered
+};
+
+bool NameIn(const std::string& name, std::initializer_list<std::string_view> names) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string InlineProperty(const Element& e, std::string_view property) {
+  const std::string style = e.getAttribute("style");
+  if (style.empty()) return {};
+  // Cheap test before the real parse: most style attributes do not name the property.
+  if (ToLowerAscii(style).find(property) == std::string::npos) return {};
+  Style s(std::static_pointer_cast<Element>(const_cast<Element&>(e).shared_from_this()));
+  std::string value = ToLowerAscii(s.getPropertyValue(property));
+  if (auto bang = value.find('!'); bang != std::string::npos) value.erase(bang);
+  return std::string(TrimAsciiSpace(value));
+}
+
+Display DefaultDisplay(const Element& e) {
+  if (e.ns() == Namespace::kSvg) {
+    return NameIn(e.localName(), {"svg", "text", "tspan", "textPath", "a", "g", "switch"})
+               ? Display::kInline
+               : Display::kNone;
+  }
+  if (e.ns() != Namespace::kHtml) return Display::kInline;
+  const std::string& n = e.localName();
+  if (n == "p") return Display::kParagraph;
+  if (n == "tr") return Display::kRow;
+  if (n == "td" || n == "th") return Display::kCell;
+  if (NameIn(n, {"thead", "tbody", "tfoot", "colgroup", "col"})) return Display::kRowGroup;
+  if (NameIn(n, {"head", "script", "style", "template", "title", "meta", "link", "base", "basefont",
+                 "noembed", "noframes", "param", "datalist", "area", "rp"})) {
+    return Display::kNone;
+  }
+  if (NameIn(n,
+             {"html",       "body",      "address", "blockquote", "center",   "div",     "figure",
+              "figcaption", "footer",    "form",    "header",     "hr",       "legend",  "listing",
+              "main",       "plaintext", "pre",     "xmp",        "dialog",   "article", "aside",
+              "h1",         "h2",        "h3",      "h4",         "h5",       "h6",      "hgroup",
+              "nav",        "section",   "dir",     "dd",         "dl",       "dt",      "menu",
+              "ol",         "ul",        "li",      "fieldset",   "details",  "summary", "table",
+              "caption",    "frameset",  "frame",   "search",     "optgroup", "option"})) {
+    return Display::kBlock;
+  }
+  if (NameIn(n, {"img", "input", "textarea", "iframe", "video", "audio", "canvas", "embed",
+                 "select", "meter", "progress", "applet"})) {
+    return Display::kReplaced;
+  }
+  return Display::kInline;
+}
+
+Display DisplayOf(const Element& e) {
+  if (e.ns() == Namespace::kHtml) {
+    if (e.hasAttribute("hidden")) return Display::kNone;
+    if (e.Is("input") && EqualsIgnoreCase(e.getAttribute("type"), "hidden")) return Display::kNone;
+    if (e.Is("dialog") && !e.hasAttribute("open")) return Display::kNone;
+    if (e.Is("audio") && !e.hasAttribute("controls")) return Display::kNone;
+  }
+  Display d = DefaultDisplay(e);
+  const std::string display = InlineProperty(e, "display");
+  if (display.empty()) return d;
+  if (display == "none") return Display::kNone;
+  if (d == Display::kNone || d == Display::kReplaced) return d;
+  if (display == "block" || display == "flex" || display == "grid" || display == "list-item" ||
+      display == "table" || display == "flow-root" || display == "table-caption") {
+    return d == Display::kParagraph ? d : Display::kBlock;
+  }
+  if (display == "inline" || display == "inline-block" || display == "inline-flex" ||
+      display == "inline-grid" || display == "inline-table" || display == "contents") {
+    return Display::kInline;
+  }
+  if (display == "table-row") return Display::kRow;
+  if (display == "table-cell") return Display::kCell;
+  return d;
+}
+
+bool IsTableStructure(const Node* n) {
+  const Element* e = AsElement(n);
+  return e && e->ns() == Namespace::kHtml &&
+         NameIn(e->localName(), {"table", "thead", "tbody", "tfoot", "tr", "colgroup"});
+}
+
+bool IsRowElement(const Node* n) {
+  const Element* e = AsElement(n);
+  return e && e->Is("tr");
+}
+
+bool IsCellElement(const Node* n) {
+  const Element* e = AsElement(n);
+  return e && (e->Is("td") || e->Is("th"));
+}
+
+bool HasRowsAfter(const Node& section, const Node* after) {
+  bool past = after == nullptr;
+  for (const auto& c : section.children()) {
+    if (!past) {
+      past = c.get() == after;
+      continue;
+    }
+    if (IsRowElement(c.get())) return true;
+    const Element* e = AsElement(c.get());
+    if (e && (e->Is("thead") || e->Is("tbody") || e->Is("tfoot"))) {
+      if (HasRowsAfter(*e, nullptr)) return true;
+    }
+  }
+  return false;
+}
+
+bool IsLastRow(const Element& row) {
+  const Node* parent = row.parent();
+  if (!parent) return true;
+  if (HasRowsAfter(*parent, &row)) return false;
+  const Element* p = AsElement(parent);
+  if (p && (p->Is("thead") || p->Is("tbody") || p->Is("tfoot")) && p->parent()) {
+    return !HasRowsAfter(*p->parent(), p);
+  }
+  return true;
+}
+
+bool IsLastCell(const Element& cell) {
+  const Node* parent = cell.parent();
+  if (!parent) return true;
+  bool past = false;
+  for (const auto& c : parent->children()) {
+    if (past && IsCellElement(c.get())) return false;
+    if (c.get() == &cell) past = true;
+  }
+  return true;
+}
+
+int PreserveMode(const Element& e) {
+  // 0 inherit, 1 collapse, 2 preserve spaces and line breaks, 3 preserve line breaks only.
+  const std::string ws = InlineProperty(e, "white-space");
+  if (ws == "pre" || ws == "pre-wrap" || ws == "break-spaces") return 2;
+  if (ws == "pre-line") return 3;
+  if (ws == "normal" || ws == "nowrap") return 1;
+  if (e.ns() == Namespace::kHtml &&
+      NameIn(e.localName(), {"pre", "listing", "xmp", "plaintext", "textarea"})) {
+    return 2;
+  }
+  return 0;
+}
+
+class Collector {
+ public:
+  std::string Run(const Node& root) {
+    WalkTree(
+        root, [&](const Node& n) { return Enter(n, &n == &root); },
+        [&](const Node& n) { Leave(n, &n == &root); });
+    return std::move(out_);
+  }
+
+ private:
+  struct Level {
+    const Element* element;
+    Display display;
+    int preserve;  // effective mode
+    bool hidden_text;
+  };
+
+  bool Enter(const Node& n, bool is_root) {
+    const Level* top = stack_.empty() ? nullptr : &stack_.back();
+    switch (n.type()) {
+      case NodeType::kDocument:
+        return true;
+      case NodeType::kText:
+        if (top && (top->display == Display::kReplaced || top->hidden_text)) return false;
+        if (IsTableStructure(n.parent()) && TrimAsciiSpace(n.data()).empty()) return false;
+        Text(n.data(), top ? top->preserve : 1);
+        return false;
+      case NodeType::kElement:
+        break;
+      default:
+        return false;
+    }
+    const auto& e = static_cast<const Element&>(n);
+    if (top && top->display == Display::kReplaced) return false;
+    if (!is_root && ClosedDetailsHides(e)) return false;
+    Display d = DisplayOf(e);
+    if (is_root && (d == Display::kNone || d == Display::kReplaced)) d = Display::kBlock;
+    if (d == Display::kNone) return false;
+    if (e.Is("br")) {
+      Literal("\r\n");
+      return false;
+    }
+    int preserve = PreserveMode(e);
+    if (preserve == 0) preserve = top ? top->preserve : 1;
+    bool hidden = top && top->hidden_text;
+    const std::string visibility = InlineProperty(e, "visibility");
+    if (visibility == "hidden" || visibility == "collapse") hidden = true;
+    if (visibility == "visible") hidden = false;
+    stack_.push_back({&e, d, preserve, hidden});
+    switch (d) {
+      case Display::kBlock:
+        Breaks(1);
+        break;
+      case Display::kParagraph:
+        Breaks(2);
+        break;
+      case Display::kRow:
+      case Display::kCell:
+        pending_space_ = false;
+        line_start_ = true;
+        break;
+      case Display::kReplaced:
+        // Takes room on the line: spaces on both sides stay separate.
+        pending_space_ = pending_space_ && !line_start_;
+        if (pending_space_) Flush();
+        line_start_ = false;
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+
+  void Leave(const Node& n, bool is_root) {
+    if (n.type() != NodeType::kElement || stack_.empty() || stack_.back().element != &n) return;
+    const Level level = stack_.back();
+    stack_.pop_back();
+    const auto& e = static_cast<const Element&>(n);
+    switch (level.display) {
+      case Display::kBlock:
+        Breaks(1);
+        break;
+      case Display::kParagraph:
+        Breaks(2);
+        break;
+      case Display::kRow:
+        pending_space_ = false;
+        if (!is_root && !IsLastRow(e)) Literal("\r\n");
+        break;
+      case Display::kCell:
+        pending_space_ = false;
+        if (!is_root && !IsLastCell(e)) {
+          Literal("\t");
+          line_start_ = true;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  static bool ClosedDetailsHides(const Element& e) {
+    const Element* parent = AsElement(e.parent());
+    if (!parent || !parent->Is("details") || parent->hasAttribute("open")) return false;
+    for (const auto& c : parent->children()) {
+      const Element* s = AsElement(c.get());
+      if (s && s->Is("summary")) return s != &e;
+    }
+    return true;
+  }
+
+  void Breaks(int count) {
+    pending_space_ = false;
+    breaks_ = std::max(breaks_, count);
+  }
+
+  // Writes the pending line breaks (never at the very start).
+  void FlushBreaks() {
+    if (breaks_ > 0 && !out_.empty()) {
+      for (int i = 0; i < breaks_; ++i) out_ += "\r\n";
+      line_start_ = true;
+      pending_space_ = false;
+    }
+    breaks_ = 0;
+  }
+
+  void Flush() {
+    FlushBreaks();
+    if (pending_space_ && !line_start_) out_ += ' ';
+    pending_space_ = false;
+  }
+
+  void Literal(std::string_view text) {
+    FlushBreaks();
+    pending_space_ = false;
+    out_ += text;
+    line_start_ = text.back() == '\n';
+  }
+
+  void Text(std::string_view text, int preserve) {
+    if (preserve == 2) {
+      if (text.empty()) return;
+      Flush();
+      for (char c : text) {
+        if (c == '\n') {
+          out_ += "\r\n";
+        } else if (c != '\r') {
+          out_ += c;
+        }
+      }
+      line_start_ = text.back() == '\n';
+      return;
+    }
+    for (char c : text) {
+      if (IsHtmlSpace(c)) {
+        if (preserve == 3 && c == '\n') {
+          Literal("\r\n");
+          continue;
+        }
+        if (breaks_ == 0 && !line_start_) pending_space_ = true;
+        continue;
+      }
+      if (breaks_ > 0 || pending_space_) Flush();
+      out_ += c;
+      line_start_ = false;
+    }
+  }
+
+  std::string out_;
+  std::vector<Level> stack_;
+  int breaks_ = 0;
+  bool pending_space_ = false;
+  bool line_start_ = true;
+};
+
+bool Rendered(const Element& e) {
+  for (const Node* n = &e; n; n = n->parent()) {
+    const Element* el = AsElement(n);
+    if (el && DisplayOf(*el) == Display::kNone) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsTextShown(const Node& text) {
+  for (const Node* n = text.parent(); n; n = n->parent()) {
+    const Element* el = AsElement(n);
+    if (!el) continue;
+    const Display d = DisplayOf(*el);
+    if (d == Display::kNone || d == Display::kReplaced) return false;
+  }
+  return true;
+}
+
+std::string RenderedText(const Node& root) {
+  if (const Element* e = AsElement(&root); e && !Rendered(*e)) return root.TextContent();
+  return Collector().Run(root);
+}
+
+}  // namespace vt::dom

@@ -1,0 +1,104 @@
+#pragma once
+// Pieces shared by the files of the document model; not part of its interface.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/dom/node.h"
+
+namespace vt::dom {
+
+class Document;
+
+// The root of a document's tree; knows the document it belongs to.
+class DocumentNode final : public Node {
+ public:
+  DocumentNode() : Node(NodeType::kDocument) {}
+  Document* owner = nullptr;
+};
+
+// Builds trees from mark-up with the HTML parser.
+class TreeBuilder {
+ public:
+  // A whole document: a DocumentNode with the doctype, comments and the HTML element.
+  static std::shared_ptr<DocumentNode> ParseDocument(std::string_view utf8);
+  // A fragment parsed as the content of `context` (null: as body content).
+  static std::vector<NodePtr> ParseFragment(std::string_view utf8, const Element* context);
+  static NodePtr MakeDoctype(std::string name);
+
+ private:
+  struct Impl;
+};
+
+// Mark-up of nodes (HTML serialisation: void elements, raw text elements, escaping).
+struct SerializeFlags {
+  bool annotate_source_index = false;
+};
+void SerializeNode(const Node& node, std::string& out, SerializeFlags flags = {});
+void SerializeChildren(const Node& node, std::string& out, SerializeFlags flags = {});
+void AppendEscapedText(std::string_view text, std::string& out, bool attribute);
+bool IsVoidElement(const Element& element);
+
+// Rendered text of a subtree (innerText).
+std::string RenderedText(const Node& root);
+// Whether the text of a text node is shown (no hidden or replaced element above it).
+bool IsTextShown(const Node& text);
+
+// A deep copy of a node (template content included), detached.
+NodePtr CloneNode(const Node& node);
+
+// Document-order walk without recursion. `enter` returns false to skip a node's children;
+// `leave` runs after a node's children (also for skipped ones).
+template <class Enter, class Leave>
+void WalkTree(const Node& root, Enter&& enter, Leave&& leave) {
+  struct Level {
+    const Node* node;
+    std::size_t next;
+  };
+  std::vector<Level> stack;
+  if (!enter(root)) {
+    leave(root);
+    return;
+  }
+  stack.push_back({&root, 0});
+  while (!stack.empty()) {
+    Level& top = stack.back();
+    const auto& kids = top.node->children();
+    if (top.next < kids.size()) {
+      const Node* child = kids[top.next++].get();
+      if (enter(*child)) {
+        stack.push_back({child, 0});
+      } else {
+        leave(*child);
+      }
+    } else {
+      const Node* done = top.node;
+      stack.pop_back();
+      leave(*done);
+    }
+  }
+}
+
+// The next node after `node` in document order within `root` (skipping `node`'s children when
+// `skip_children`), or null.
+const Node* NextInOrder(const Node* node, const Node* root, bool skip_children = false);
+
+// ASCII helpers.
+std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+std::string_view TrimAsciiSpace(std::string_view text);
+inline bool IsHtmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// UTF-8 helpers.
+void AppendUtf8(char32_t cp, std::string& out);
+// Number of code points of valid UTF-8 text.
+std::size_t CountCodePoints(std::string_view text);
+// Byte offset of the code point `chars` (clamped to the end).
+std::size_t ByteOffsetOfChar(std::string_view text, std::size_t chars);
+
+}  // namespace vt::dom
