@@ -251,6 +251,7 @@ constexpr LabelEntry kLabels[] = {
 
 std::string_view IconvName(std::string_view canonical) {
   if (canonical == "shift_jis") return "CP932";
+  if (canonical == "gbk") return "GB18030";  // browsers decode GBK labels as GB18030
   if (canonical == "euc-kr") return "CP949";
   if (canonical == "big5") return "BIG5-HKSCS";
   if (canonical == "macintosh") return "MACINTOSH";

@@ -62,8 +62,8 @@ Display DefaultDisplay(const Element& e) {
               "caption",    "frameset",  "frame",   "search",     "optgroup", "option"})) {
     return Display::kBlock;
   }
-  if (NameIn(n, {"img", "input", "textarea", "iframe", "video", "audio", "canvas", "embed",
-                 "select", "meter", "progress", "applet"})) {
+  if (NameIn(n, {"img", "input", "textarea", "iframe", "video", "audio", "canvas", "embed", "meter",
+                 "progress", "applet"})) {
     return Display::kReplaced;
   }
   return Display::kInline;

@@ -72,7 +72,8 @@ struct TreeBuilder::Impl {
 
   // Copies the children of `from` below `to`, without recursion. Template contents go to the
   // template's content list instead of its children.
-  static void CopyChildren(const GumboNode* from, Node* to, std::size_t depth) {
+  static void CopyChildren(const GumboNode* from, Node* to, std::size_t depth,
+                           bool whole_document) {
     struct Level {
       const GumboVector* kids;
       unsigned next;
@@ -88,6 +89,12 @@ struct TreeBuilder::Impl {
         continue;
       }
       const auto* g = static_cast<const GumboNode*>(top.kids->data[top.next++]);
+      // A declarative shadow root becomes the host's shadow tree in a browser, which is not part
+      // of the document's elements: leave it out.
+      if (whole_document && g->type == GUMBO_NODE_TEMPLATE &&
+          gumbo_get_attribute(&g->v.element.attributes, "shadowrootmode")) {
+        continue;
+      }
       NodePtr node = Make(g);
       if (!node) continue;
       Node* target = top.target;
@@ -100,7 +107,7 @@ struct TreeBuilder::Impl {
         if (e->template_content_) {
           // Template content lives outside the tree: build it under a scratch holder.
           auto holder = Element::Create("template");
-          CopyChildren(g, holder.get(), 1);
+          CopyChildren(g, holder.get(), 1, false);
           *e->template_content_ = TakeChildren(holder.get());
           continue;
         }
@@ -158,7 +165,7 @@ std::shared_ptr<DocumentNode> TreeBuilder::ParseDocument(std::string_view utf8) 
     if (!node) continue;
     Node* raw = node.get();
     Impl::Append(root.get(), std::move(node));
-    if (g->type == GUMBO_NODE_ELEMENT) Impl::CopyChildren(g, raw, 1);
+    if (g->type == GUMBO_NODE_ELEMENT) Impl::CopyChildren(g, raw, 1, true);
   }
   return root;
 }
@@ -181,7 +188,7 @@ std::vector<NodePtr> TreeBuilder::ParseFragment(std::string_view utf8, const Ele
   OutputGuard guard{out};
   // The fragment's nodes are the children of the parser's root element.
   auto holder = Element::Create("div");
-  Impl::CopyChildren(out->root, holder.get(), 1);
+  Impl::CopyChildren(out->root, holder.get(), 1, false);
   return Impl::TakeChildren(holder.get());
 }
 
