@@ -171,10 +171,10 @@ class WebBrowser final
   HRESULT Stop() noexcept override;
   HRESULT Refresh() noexcept override;
   com::HWND HWND() noexcept override;
-  HRESULT ExecWB(DWORD command, DWORD options, const com::VARIANT* in,
-                 com::VARIANT* out) noexcept override;
+  HRESULT ExecWB(DWORD command, DWORD options, const com::VARIANT* in = nullptr,
+                 com::VARIANT* out = nullptr) noexcept override;
   HRESULT ShowBrowserBar(const std::string& clsid, bool show,
-                         const com::VARIANT* size) noexcept override;
+                         const com::VARIANT* size = nullptr) noexcept override;
   HRESULT Quit() noexcept override;
   bool AddressBar() noexcept override { return address_bar_; }
   void SetAddressBar(bool shown) noexcept override;
@@ -223,6 +223,10 @@ class WebBrowser final
   const std::vector<com::ComPtr<WebBrowser>>& Frames() const { return frames_; }
   // True for a window made by CreateBrowserWindow (until Quit).
   bool IsTopLevelWindow() const { return top_level_window_; }
+  // How the load of the shown page went: "" when its bytes arrived, else the sentence its error
+  // page shows; and the HTTP status of that load (0 for other protocols and for no answer).
+  const std::string& LoadError() const;
+  long HttpStatus() const;
   // The ExecWB commands carried out so far, oldest first.
   const std::vector<ExecutedCommand>& ExecutedCommands() const { return commands_; }
   // Which explorer bars were last shown (true) or hidden (false), by class ID text.
@@ -240,6 +244,13 @@ class WebBrowser final
   friend class NavigationDriver;
   friend com::ComPtr<WebBrowser> CreateBrowserWindow();
   WebBrowser();
+
+  void* QueryOtherInterface(const GUID& iid) override;
+  template <class F>
+  void ForEachObserver(F&& f);
+  void NotifyDocument();
+  void NotifyState();
+  void NotifyWindow() noexcept;
 
   struct State;
   std::unique_ptr<State> state_;
