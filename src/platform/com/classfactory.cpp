@@ -4,7 +4,10 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
+
+#include "platform/registry/registry.h"
 
 namespace vt::com {
 
@@ -20,7 +23,6 @@ struct State {
   std::mutex mutex;
   std::vector<Registration> registrations;  // most recent last
   DWORD nextCookie = 1;
-  InprocServerLookup lookup;
   std::map<std::string, void*> libraries;  // loaded once, never unloaded
 };
 
@@ -60,12 +62,6 @@ HRESULT CoRevokeClassObject(DWORD cookie) {
   return CO_E_OBJNOTREG;
 }
 
-void SetInprocServerLookup(InprocServerLookup lookup) {
-  State& s = GetState();
-  std::lock_guard lock(s.mutex);
-  s.lookup = std::move(lookup);
-}
-
 std::string CoLastErrorDetail() {
   return t_lastError;
 }
@@ -77,7 +73,6 @@ HRESULT CoGetClassObject(const GUID& clsid, DWORD clsContext, void* serverInfo, 
   t_lastError.clear();
   State& s = GetState();
   ComPtr<IUnknown> registered;
-  InprocServerLookup lookup;
   {
     std::lock_guard lock(s.mutex);
     for (auto it = s.registrations.rbegin(); it != s.registrations.rend(); ++it) {
@@ -86,7 +81,6 @@ HRESULT CoGetClassObject(const GUID& clsid, DWORD clsContext, void* serverInfo, 
         break;
       }
     }
-    lookup = s.lookup;
   }
   if (registered) return registered->QueryInterface(iid, out);
 
@@ -96,8 +90,8 @@ HRESULT CoGetClassObject(const GUID& clsid, DWORD clsContext, void* serverInfo, 
   }
   std::optional<std::string> path;
   try {
-    path = lookup ? lookup(clsid) : LookupInRegistry(clsid);
-  } catch (const std::exception& e) {
+    path = LookupInRegistry(clsid);
+  } catch (const std::exception& e) {  // a damaged hive, an unreadable folder
     t_lastError = "cannot read the registration of class " + ToString(clsid) + ": " + e.what();
     return REGDB_E_READREGDB;
   }
@@ -165,8 +159,12 @@ void OleUninitialize() {
 }
 
 namespace {
-std::optional<std::string> LookupInRegistry(const GUID&) {
-  return std::nullopt;
+// The default value of HKEY_CLASSES_ROOT\CLSID\{clsid}\InprocServer32.
+std::optional<std::string> LookupInRegistry(const GUID& clsid) {
+  auto key = registry::OpenKey(registry::HKEY_CLASSES_ROOT,
+                               "CLSID\\" + ToString(clsid) + "\\InprocServer32");
+  if (!key) return std::nullopt;
+  return key->TryReadString("");
 }
 }  // namespace
 

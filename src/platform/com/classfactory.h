@@ -9,7 +9,6 @@
 //                                                  const vt::com::GUID& iid, void** out);
 // The registered table is process-wide and guarded; all of it may be called from any thread.
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "platform/com/unknown.h"
@@ -80,11 +79,6 @@ HRESULT CoInitializeEx(void* reserved, DWORD coInit);
 void CoUninitialize();
 HRESULT OleInitialize(void* reserved = nullptr);
 void OleUninitialize();
-
-// Where CoGetClassObject looks up the library of a CLSID that no factory of the process
-// answers. The default reads the registry; tests may replace it (null restores the default).
-using InprocServerLookup = std::function<std::optional<std::string>(const GUID& clsid)>;
-void SetInprocServerLookup(InprocServerLookup lookup);
 
 // The signature of the exported DllGetClassObject of an in-process server library.
 using DllGetClassObjectFn = HRESULT (*)(const GUID& clsid, const GUID& iid, void** out);

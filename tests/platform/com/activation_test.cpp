@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "platform/com/classfactory.h"
+#include "platform/registry/registry.h"
 #include "test_server.h"
 
 namespace vt::com {
@@ -22,16 +27,26 @@ class LocalCounter : public ComObject<ICounter> {
   int value_;
 };
 
-// Serves CLSIDs from a fixed table instead of the registry.
-class LookupOverride {
+// Registers the test class in HKEY_CLASSES_ROOT under `path` (none: no registration) for the
+// life of the object.
+class Registration {
  public:
-  explicit LookupOverride(std::optional<std::string> path) {
-    SetInprocServerLookup([path](const GUID& clsid) -> std::optional<std::string> {
-      if (clsid == kCounterClsid) return path;
-      return std::nullopt;
-    });
+  explicit Registration(std::optional<std::string> path) {
+    if (!std::getenv("VELLUMTRACE_HOME")) {  // run outside ctest: never touch the user's hive
+      static const std::string home =
+          std::filesystem::temp_directory_path() / ("vt-com-test-" + std::to_string(::getpid()));
+      ::setenv("VELLUMTRACE_HOME", home.c_str(), 1);
+    }
+    registry::DeleteKey(registry::HKEY_CLASSES_ROOT, kKey);
+    if (path) {
+      registry::CreateKey(registry::HKEY_CLASSES_ROOT, kKey + "\\InprocServer32")
+          .WriteString("", *path);
+    }
   }
-  ~LookupOverride() { SetInprocServerLookup(nullptr); }
+  ~Registration() { registry::DeleteKey(registry::HKEY_CLASSES_ROOT, kKey); }
+
+ private:
+  const std::string kKey = "CLSID\\" + ToString(kCounterClsid);
 };
 
 TEST(ActivationTest, FactoryRegisteredInTheProcessCreatesObjects) {
@@ -96,7 +111,7 @@ TEST(ActivationTest, LockServerKeepsTheModuleLoaded) {
 }
 
 TEST(ActivationTest, RegisteredLibraryIsLoadedAndAskedForItsClassObject) {
-  LookupOverride lookup(std::string(VT_TEST_COM_SERVER));
+  Registration registration(std::string(VT_TEST_COM_SERVER));
   ComPtr<ICounter> counter;
   ASSERT_EQ(CoCreateInstance(kCounterClsid, nullptr, CLSCTX_INPROC_SERVER, ICounter::kIid,
                              counter.put_void()),
@@ -114,20 +129,20 @@ TEST(ActivationTest, RegisteredLibraryIsLoadedAndAskedForItsClassObject) {
 
 TEST(ActivationTest, ActivationFailuresAreReportedWithTheirCause) {
   {
-    LookupOverride lookup(std::nullopt);
+    Registration registration(std::nullopt);
     void* out = nullptr;
     EXPECT_EQ(CoCreateInstance(kUnknownClsid, nullptr, CLSCTX_INPROC_SERVER, ICounter::kIid, &out),
               REGDB_E_CLASSNOTREG);
   }
   {
-    LookupOverride lookup(std::string(VT_TEST_BINARY_DIR) + "/no-such-library.so");
+    Registration registration(std::string(VT_TEST_BINARY_DIR) + "/no-such-library.so");
     void* out = nullptr;
     EXPECT_EQ(CoCreateInstance(kCounterClsid, nullptr, CLSCTX_INPROC_SERVER, ICounter::kIid, &out),
               CO_E_DLLNOTFOUND);
     EXPECT_NE(CoLastErrorDetail().find("no-such-library.so"), std::string::npos);
   }
   {
-    LookupOverride lookup(std::string("libm.so.6"));  // loads, but is no COM server
+    Registration registration(std::string("libm.so.6"));  // loads, but is no COM server
     void* out = nullptr;
     EXPECT_EQ(CoCreateInstance(kCounterClsid, nullptr, CLSCTX_INPROC_SERVER, ICounter::kIid, &out),
               CO_E_ERRORINDLL);
