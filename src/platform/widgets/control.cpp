@@ -292,6 +292,15 @@ bool Control::HandleInput(const Json& input) {
       key.ctrl = JsonBool(input, "ctrl", false);
       key.alt = JsonBool(input, "alt", false);
       DoKeyDown(key, input);
+      // Keys nobody swallowed reach the form's default and cancel buttons.
+      if (key.key == Key::Enter || key.key == Key::Escape) {
+        for (Control* p = this; p; p = p->Parent()) {
+          if (auto* form = dynamic_cast<Form*>(p)) {
+            form->DialogKey(key.key);
+            break;
+          }
+        }
+      }
     } else if (type == "focus") {
       SetFocus();
     } else if (type == "blur") {

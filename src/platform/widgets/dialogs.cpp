@@ -4,6 +4,9 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "platform/msgloop/message_loop.h"
+#include "platform/widgets/standard.h"
+
 namespace vt::widgets {
 namespace {
 
@@ -135,6 +138,29 @@ void Form::DescribeState(Json& out) const {
   out["modalResult"] = ModalResultName(modal_result_);
 }
 
+namespace {
+Button* FindDialogButton(Control& c, Key key) {
+  for (Control* child : c.Children()) {
+    if (auto* b = dynamic_cast<Button*>(child)) {
+      if (b->CanFocus() &&
+          ((key == Key::Enter && b->Default()) || (key == Key::Escape && b->Cancel())))
+        return b;
+    }
+    if (dynamic_cast<Form*>(child)) continue;
+    if (Button* b = FindDialogButton(*child, key)) return b;
+  }
+  return nullptr;
+}
+}  // namespace
+
+bool Form::DialogKey(Key key) {
+  if (key != Key::Enter && key != Key::Escape) return false;
+  Button* b = FindDialogButton(*this, key);
+  if (!b) return false;
+  b->Click();
+  return true;
+}
+
 bool Form::HandleOwnInput(const std::string& type, const Json& input) {
   if (type != "close") return false;
   ModalResult result = ModalResultFromName(JsonString(input, "result", "cancel"));
@@ -244,7 +270,16 @@ void SetModalLoop(ModalLoop loop) {
 
 void RunModalLoop(const std::function<bool()>& done) {
   if (done()) return;
-  if (State().loop) State().loop(done);
+  if (State().loop) {
+    State().loop(done);
+    return;
+  }
+  // The UI loop: wait for the display's input (posted from its socket threads) and run it.
+  auto& loop = msgloop::UiLoop();
+  while (!done()) {
+    loop.WaitMessage(msgloop::Milliseconds(250));
+    loop.ProcessMessages();
+  }
 }
 
 ScopedModalScript::ScopedModalScript(std::function<void(Form&)> script)

@@ -44,6 +44,8 @@ class Form : public Control {
   // OnCloseQuery may refuse, and then this returns false and nothing changes.
   bool Close(ModalResult result = ModalResult::Cancel);
   void SetModalResult(ModalResult result);  // a modal form closes with it (no close query)
+  // Enter presses the form's default button, Escape its cancel button; false when it has none.
+  bool DialogKey(Key key);
 
   NotifyEvent OnShow;
   NotifyEvent OnActivate;

@@ -529,7 +529,15 @@ void TreeList::EndEditing(bool accept) {
   Changed();
   if (!node || !accept) return;
   node.SetText(text);
+  NodeEdited(node, text);
+}
+
+void TreeList::NodeEdited(TreeNode node, const std::string& text) {
   if (OnEdited) OnEdited(*this, node, text);
+}
+
+void TreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
+  if (OnDragDrop) OnDragDrop(*this, target, std::move(nodes));
 }
 
 TreeNode TreeList::InputNode(const Json& input, const char* key) const {
@@ -617,7 +625,7 @@ bool TreeList::HandleOwnInput(const std::string& type, const Json& input) {
     TreeNode target = InputNode(input, "target");
     dragging_ = false;
     if (nodes.empty()) return false;
-    if (OnDragDrop) OnDragDrop(*this, target, std::move(nodes));
+    NodesDropped(target, std::move(nodes));
     return true;
   }
   return false;

@@ -164,8 +164,10 @@ class TreeList : public Control {
   void DoClick(const Json& input) override;
   void DoDblClick(const Json& input) override;
   void DoContextPopup(Point screen, const Json& input) override;
-  // Hook for data-bound trees: the user (or code) moved the focus.
+  // Hooks for data-bound trees; the defaults raise the matching event.
   virtual void FocusChanged(TreeNode old_node, TreeNode new_node);
+  virtual void NodeEdited(TreeNode node, const std::string& text);
+  virtual void NodesDropped(TreeNode target, std::vector<TreeNode> nodes);
   // Node named by the input's "node" field; empty when absent or stale.
   TreeNode InputNode(const Json& input, const char* key = "node") const;
 
