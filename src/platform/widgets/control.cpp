@@ -274,7 +274,7 @@ bool Control::HandleInput(const Json& input) {
   if (!input.is_object()) return false;
   // "event" is accepted as another name of the field.
   const std::string type = JsonString(input, "type", JsonString(input, "event"));
-  if (type.empty() || !CanFocus()) return false;
+  if (type.empty() || !CanFocus() || !AcceptsInputUnderModal(*this)) return false;
   // A handler may destroy the control: nothing below touches it after the dispatch.
   bool handled = true;
   bool ok = RunGuarded([&] {

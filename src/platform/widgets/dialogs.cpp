@@ -1,10 +1,12 @@
 #include "platform/widgets/dialogs.h"
 
+#include <algorithm>
 #include <deque>
 #include <iostream>
 #include <stdexcept>
 
 #include "platform/msgloop/message_loop.h"
+#include "platform/widgets/menu.h"
 #include "platform/widgets/standard.h"
 
 namespace vt::widgets {
@@ -15,6 +17,7 @@ struct ModalState {
   ModalLoop loop;
   std::function<void(Form&)> script;
   std::vector<ShownMessage> log;
+  std::vector<ControlId> modal_stack;  // forms shown modally, innermost last
 };
 
 ModalState& State() {
@@ -85,6 +88,7 @@ ModalResult Form::ShowModal() {
   if (modal_) throw std::logic_error("Cannot make a visible window modal");
   modal_ = true;
   modal_result_ = ModalResult::None;
+  State().modal_stack.push_back(Id());
   SetVisible(true);
   Changed();
   Raise(OnShow, *this);
@@ -102,6 +106,8 @@ ModalResult Form::ShowModal() {
     // Nobody answered (a script that left the form open, a loop that ended early).
     if (modal_result_ == ModalResult::None) modal_result_ = ModalResult::Cancel;
   }
+  auto& stack = State().modal_stack;
+  stack.erase(std::remove(stack.begin(), stack.end(), Id()), stack.end());
   modal_ = false;
   SetVisible(false);
   Changed();
@@ -248,6 +254,27 @@ ModalResult MessageBox(const std::string& text, const std::string& caption, Mess
   if (log.size() >= 100) log.erase(log.begin());
   log.push_back({caption, text, icon, buttons, answer});
   return answer;
+}
+
+Form* ActiveModalForm() {
+  auto& stack = State().modal_stack;
+  while (!stack.empty()) {
+    if (auto* f = dynamic_cast<Form*>(FindControl(stack.back()))) return f;
+    stack.pop_back();
+  }
+  return nullptr;
+}
+
+bool AcceptsInputUnderModal(const Control& control) {
+  Form* modal = ActiveModalForm();
+  if (!modal) return true;
+  const Control* top = &control;
+  for (const Control* c = &control; c; c = c->Parent()) {
+    if (c == modal) return true;
+    top = c;
+  }
+  // Menus float above every window; one opened from the dialog must work.
+  return dynamic_cast<const PopupMenu*>(top) != nullptr;
 }
 
 const std::vector<ShownMessage>& MessageLog() {

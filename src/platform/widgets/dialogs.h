@@ -107,6 +107,11 @@ struct ShownMessage {
 const std::vector<ShownMessage>& MessageLog();
 void ClearMessageLog();
 
+// The innermost form shown modally, nullptr when none. While one is shown, display input reaches
+// only its own controls and popup menus (AcceptsInputUnderModal); timers keep running.
+Form* ActiveModalForm();
+bool AcceptsInputUnderModal(const Control& control);
+
 // With a display attached, modal forms wait in a nested message loop for the display's answer.
 void UseDisplayForModals(bool on);
 bool DisplayForModals();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/widgets/menu.h"
+
 namespace vt::widgets {
 namespace {
 
@@ -78,6 +80,28 @@ TEST(FormTest, CloseQueryCanKeepAModalFormOpen) {
   EXPECT_FALSE(editor.Visible());
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(events, (std::vector<std::string>{"show", "close"}));
+}
+
+TEST(FormTest, WhileAModalFormShowsOtherWindowsIgnoreInput) {
+  Control band("button", "Rescan");
+  PopupMenu popup("Popup_IE_Filter");
+  Form dialog("TfrmSettings");
+  Control inside("button", "OK", &dialog);
+  int band_clicks = 0, inside_clicks = 0;
+  band.OnClick = [&](Control&) { ++band_clicks; };
+  inside.OnClick = [&](Control&) { ++inside_clicks; };
+  ScopedModalScript script([&](Form& f) {
+    EXPECT_EQ(ActiveModalForm(), &f);
+    EXPECT_FALSE(band.HandleInput({{"type", "click"}}));
+    EXPECT_TRUE(inside.HandleInput({{"type", "click"}}));
+    EXPECT_TRUE(popup.HandleInput({{"type", "dismiss"}}));
+    f.Close(ModalResult::Ok);
+  });
+  dialog.ShowModal();
+  EXPECT_EQ(band_clicks, 0);
+  EXPECT_EQ(inside_clicks, 1);
+  EXPECT_EQ(ActiveModalForm(), nullptr);
+  EXPECT_TRUE(band.HandleInput({{"type", "click"}}));
 }
 
 TEST(FormTest, AFormNobodyAnswersClosesAsCancel) {
