@@ -182,6 +182,9 @@ inline int ProcessMessages() {
 inline bool PumpUntil(const std::function<bool()>& pred, Milliseconds timeout) {
   return UiLoop().PumpUntil(pred, timeout);
 }
+inline bool PumpUntil(const std::function<bool()>& pred, int timeoutMs) {
+  return UiLoop().PumpUntil(pred, Milliseconds(timeoutMs));
+}
 template <class F>
 std::invoke_result_t<F&> RunOnUiThread(F&& fn) {
   return UiLoop().RunOnLoopThread(std::forward<F>(fn));
