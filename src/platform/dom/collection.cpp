@@ -6,7 +6,9 @@
 namespace vt::dom {
 
 struct ElementCollection::Impl {
-  NodePtr scope;
+  NodePtr scope;                                 // an element's collection
+  std::weak_ptr<const Document> document_scope;  // a document's collection
+  bool of_document = false;
   Kind kind = Kind::kNone;
   std::string tag;             // lower case; for kTag and for the filter of `base`
   std::shared_ptr<Impl> base;  // set for tags() of a collection: filter of the base's items
@@ -31,7 +33,7 @@ struct ElementCollection::Impl {
     }
   }
 
-  void Rebuild(const std::vector<ElementPtr>* source) {
+  void Rebuild(const Node* root, const std::vector<ElementPtr>* source) {
     items.clear();
     if (base) {
       for (const auto& e : base->Current()) {
@@ -39,13 +41,13 @@ struct ElementCollection::Impl {
       }
       return;
     }
-    if (!scope) return;
+    if (!root) return;
     if (kind == Kind::kRows) {
       CollectRows();
       return;
     }
     if (kind == Kind::kCells) {
-      for (const auto& c : scope->children()) {
+      for (const auto& c : root->children()) {
         const Element* e = AsElement(c.get());
         if (e && (e->Is("td") || e->Is("th"))) items.push_back(AsElement(c));
       }
@@ -62,9 +64,9 @@ struct ElementCollection::Impl {
       return;
     }
     WalkTree(
-        *scope,
+        *root,
         [&](const Node& n) {
-          if (&n != scope.get() && n.IsElement()) {
+          if (&n != root && n.IsElement()) {
             const auto& e = static_cast<const Element&>(n);
             if (Matches(e)) {
               items.push_back(
@@ -100,14 +102,23 @@ struct ElementCollection::Impl {
   }
 
   const std::vector<ElementPtr>& Current() {
-    const Node* root = base ? nullptr : scope.get();
     Impl* bottom = this;
     while (bottom->base) bottom = bottom->base.get();
-    const Document* doc = bottom->scope ? bottom->scope->document() : nullptr;
+    std::shared_ptr<const Document> owner;
+    const Document* doc = nullptr;
+    const Node* root = nullptr;
+    if (bottom->of_document) {
+      owner = bottom->document_scope.lock();
+      doc = owner.get();
+      root = doc ? doc->root().get() : nullptr;
+    } else if (bottom->scope) {
+      root = bottom->scope.get();
+      doc = root->document();
+    }
     if (doc && doc == document && version == doc->collection_version()) return items;
-    const std::vector<ElementPtr>* source = nullptr;
-    if (doc && root == doc->root().get()) source = &doc->AllElements();
-    Rebuild(source);
+    const std::vector<ElementPtr>* source =
+        doc && !base && root == doc->root().get() ? &doc->AllElements() : nullptr;
+    Rebuild(base ? nullptr : root, source);
     document = doc;
     version = doc ? doc->collection_version() : 0;
     return items;
@@ -150,6 +161,15 @@ ElementCollection ElementCollection::tags(std::string_view name) const {
   result.impl_->kind = Kind::kTag;
   result.impl_->tag = ToLowerAscii(name);
   return result;
+}
+
+ElementCollection::ElementCollection(std::weak_ptr<const Document> document, Kind kind,
+                                     std::string tag)
+    : impl_(std::make_shared<Impl>()) {
+  impl_->document_scope = std::move(document);
+  impl_->of_document = true;
+  impl_->kind = kind;
+  impl_->tag = ToLowerAscii(tag);
 }
 
 std::vector<ElementPtr> ElementCollection::ToVector() const {

@@ -14,6 +14,8 @@
 
 namespace vt::dom {
 
+class Document;
+
 class ElementCollection {
  public:
   // Which elements a collection holds, below its scope.
@@ -29,8 +31,10 @@ class ElementCollection {
   };
 
   ElementCollection();  // empty
-  // Elements of `kind` below `scope` (a document's root or an element). `tag` for kTag.
+  // Elements of `kind` below the element `scope`. `tag` for kTag.
   ElementCollection(NodePtr scope, Kind kind, std::string tag = {});
+  // Elements of `kind` in a document, whatever tree it holds now; empty once it is gone.
+  ElementCollection(std::weak_ptr<const Document> document, Kind kind, std::string tag = {});
 
   long length() const;
   // Element at `index`, or null past either end.

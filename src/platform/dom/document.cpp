@@ -188,19 +188,19 @@ void Document::setTitle(std::string_view title) {
 }
 
 ElementCollection Document::all() const {
-  return ElementCollection(root_, ElementCollection::Kind::kAll);
+  return ElementCollection(weak_from_this(), ElementCollection::Kind::kAll);
 }
 ElementCollection Document::images() const {
-  return ElementCollection(root_, ElementCollection::Kind::kImages);
+  return ElementCollection(weak_from_this(), ElementCollection::Kind::kImages);
 }
 ElementCollection Document::links() const {
-  return ElementCollection(root_, ElementCollection::Kind::kLinks);
+  return ElementCollection(weak_from_this(), ElementCollection::Kind::kLinks);
 }
 ElementCollection Document::forms() const {
-  return ElementCollection(root_, ElementCollection::Kind::kForms);
+  return ElementCollection(weak_from_this(), ElementCollection::Kind::kForms);
 }
 ElementCollection Document::tags(std::string_view name) const {
-  return ElementCollection(root_, ElementCollection::Kind::kTag, std::string(name));
+  return ElementCollection(weak_from_this(), ElementCollection::Kind::kTag, std::string(name));
 }
 
 std::shared_ptr<TextRange> Document::CreateBodyRange() {
@@ -269,6 +269,12 @@ int Document::FireEvent(const ElementPtr& target, EventObject event) {
                  &params, nullptr, nullptr, nullptr);
   }
   return static_cast<int>(targets.size());
+}
+
+int Document::FireEvent(const ElementPtr& target, std::string_view type) {
+  EventObject event;
+  event.type = std::string(type);
+  return FireEvent(target, std::move(event));
 }
 
 void Document::SetContainerObjects(std::vector<com::ComPtr<com::IUnknown>> objects) {

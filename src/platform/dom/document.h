@@ -128,6 +128,7 @@ class Document : public std::enable_shared_from_this<Document> {
   // duration, each sink of "on" + type is invoked (DISPID 0, DISPATCH_METHOD, no arguments), and
   // window.event is emptied again, even when a sink fails. Answers the number of sinks invoked.
   int FireEvent(const ElementPtr& target, EventObject event);
+  int FireEvent(const ElementPtr& target, std::string_view type);
 
   // Embedded objects (the browsers of the document's frames), in frame order; set by the browser.
   void SetContainerObjects(std::vector<com::ComPtr<com::IUnknown>> objects);
