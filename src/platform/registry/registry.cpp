@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -536,27 +537,40 @@ struct Store::Impl {
   template <class F>
   auto Read(Hive hive, F&& f) {
     std::lock_guard guard(mutex);
-    return f(CurrentRetrying(hive, false));
+    return f(CurrentRetrying(hive, batchLocks[static_cast<int>(hive)].has_value()));
   }
 
-  // f(root) changes the tree and returns whether anything changed; the file is then rewritten.
+  // f(root) changes the tree and returns whether anything changed; the file is then rewritten,
+  // or, inside a batch, when the batch commits.
   template <class F>
   void Change(Hive hive, F&& f) {
     std::lock_guard guard(mutex);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-      throw RegistryError("Cannot create the registry folder " + folder.string() + ": " +
-                          ec.message());
+    const int h = static_cast<int>(hive);
+    std::optional<FileLock> lock;
+    if (batchDepth == 0 || !batchLocks[h]) {
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+      if (ec) {
+        throw RegistryError("Cannot create the registry folder " + folder.string() + ": " +
+                            ec.message());
+      }
+      (batchDepth > 0 ? batchLocks[h] : lock).emplace(LockFile(hive));
     }
-    FileLock lock(LockFile(hive));
     Node& root = CurrentRetrying(hive, true);
     if (!f(root)) return;
+    if (batchDepth > 0) {
+      dirty[h] = true;
+      return;
+    }
+    Save(hive);
+  }
+
+  void Save(Hive hive) {
     HiveState& state = State(hive);
     try {
       json j = {{"format", "vellumtrace registry hive"},
                 {"hive", HiveName(hive)},
-                {"root", ToJson(root)}};
+                {"root", ToJson(state.root)}};
       WriteAtomically(File(hive), j.dump(1) + "\n");
       state.stamp = StampOf(File(hive));
     } catch (...) {
@@ -564,6 +578,32 @@ struct Store::Impl {
       throw;
     }
   }
+
+  // Ends the outermost batch: writes its changes (commit) or forgets them.
+  void EndBatch(bool commit) {
+    std::exception_ptr failure;
+    for (int h = 0; h < 3; ++h) {
+      if (dirty[h]) {
+        if (commit && !failure) {
+          try {
+            Save(static_cast<Hive>(h));
+          } catch (...) {
+            failure = std::current_exception();
+          }
+        } else {
+          hives[h].loaded = false;  // re-read the file: the batch's changes are dropped
+        }
+      }
+      dirty[h] = false;
+      batchLocks[h].reset();
+    }
+    if (failure) std::rethrow_exception(failure);
+  }
+
+  int batchDepth = 0;
+  bool batchAbandoned = false;
+  bool dirty[3] = {false, false, false};
+  std::optional<FileLock> batchLocks[3];
 };
 
 Store::Store(fs::path folder) : impl_(std::make_unique<Impl>()) {
@@ -618,6 +658,38 @@ bool Store::DeleteKey(Hive hive, std::string_view path) {
     return deleted;
   });
   return deleted;
+}
+
+Batch::Batch(Store& store) : store_(&store) {
+  std::lock_guard guard(store_->impl_->mutex);
+  ++store_->impl_->batchDepth;
+}
+
+Batch::~Batch() {
+  if (done_) return;
+  try {
+    Finish(false);
+  } catch (...) {  // forgetting changes writes nothing, so nothing can fail here
+  }
+}
+
+void Batch::Commit() {
+  if (done_) throw std::logic_error("registry batch committed twice");
+  Finish(true);
+}
+
+void Batch::Finish(bool commit) {
+  done_ = true;
+  Store::Impl& impl = *store_->impl_;
+  std::lock_guard guard(impl.mutex);
+  if (!commit) impl.batchAbandoned = true;
+  if (--impl.batchDepth > 0) return;  // the outermost batch decides
+  const bool abandoned = impl.batchAbandoned;
+  impl.batchAbandoned = false;
+  impl.EndBatch(commit && !abandoned);
+  if (commit && abandoned) {
+    throw RegistryError("Registry changes were abandoned by an inner batch and not written");
+  }
 }
 
 std::filesystem::path DefaultFolder() {

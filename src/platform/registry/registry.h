@@ -137,6 +137,7 @@ class Store {
 
  private:
   friend class Key;
+  friend class Batch;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -145,6 +146,25 @@ class Store {
 std::filesystem::path DefaultFolder();
 // The process's registry, on DefaultFolder() as it was at the first call.
 Store& DefaultStore();
+
+// Groups changes into one write per hive: while a batch is open, changes apply at once (reads
+// see them) and the hives they touch stay locked against other processes; Commit writes each
+// changed hive once. A batch destroyed without Commit (an exception) drops its changes. Batches
+// nest; the outermost one writes, and if an inner one was dropped its Commit throws.
+// Keep batches short and on one thread; do not let the message loop run inside one.
+class Batch {
+ public:
+  explicit Batch(Store& store = DefaultStore());
+  ~Batch();
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+  void Commit();
+
+ private:
+  void Finish(bool commit);
+  Store* store_;
+  bool done_ = false;
+};
 
 // DefaultStore()'s operations.
 inline std::optional<Key> OpenKey(Hive hive, std::string_view path) {

@@ -185,6 +185,54 @@ TEST_F(RegistryTest, KillDuringABurstOfWritesLeavesAConsistentFile) {
   EXPECT_NE(ReadFile(file).find("\"Seq\""), std::string::npos);
 }
 
+TEST_F(RegistryTest, BatchWritesOnceAtCommitAndDropsWhatItDidNotCommit) {
+  Store store(folder_);
+  Store other(folder_);
+  Key history = store.CreateKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1");
+  {
+    Batch batch(store);
+    store.DeleteKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1");
+    Key fresh = store.CreateKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1");
+    for (int i = 0; i < 20; ++i) fresh.WriteString("entry " + std::to_string(i), "");
+    {
+      Batch inner(store);
+      store.CreateKey(HKEY_LOCAL_MACHINE, "Software\\Other").WriteDword("n", 1);
+      inner.Commit();  // the outer batch writes
+    }
+    EXPECT_EQ(fresh.ValueNames().size(), 20u);  // this store sees its own changes
+    EXPECT_TRUE(
+        other.OpenKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1")->ValueNames().empty());
+    EXPECT_FALSE(other.KeyExists(HKEY_LOCAL_MACHINE, "Software\\Other"));
+    batch.Commit();
+  }
+  EXPECT_EQ(
+      other.OpenKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1")->ValueNames().size(),
+      20u);
+  EXPECT_TRUE(other.KeyExists(HKEY_LOCAL_MACHINE, "Software\\Other"));
+
+  // An exception inside a batch: nothing of it reaches the file or stays in memory.
+  try {
+    Batch batch(store);
+    history.WriteString("entry 0", "changed");
+    throw std::runtime_error("failure in the middle");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(history.ReadString("entry 0"), "");
+  EXPECT_EQ(
+      other.OpenKey(HKEY_CURRENT_USER, "Software\\Vellumtrace\\History1")->ReadString("entry 0"),
+      "");
+
+  // A dropped inner batch makes the outer commit fail instead of writing half the changes.
+  Batch outer(store);
+  history.WriteString("entry 1", "outer");
+  {
+    Batch inner(store);
+    history.WriteString("entry 2", "inner");
+  }
+  EXPECT_THROW(outer.Commit(), RegistryError);
+  EXPECT_EQ(history.ReadString("entry 1"), "");
+}
+
 TEST_F(RegistryTest, DamagedFileIsReportedAndKeptAside) {
   fs::create_directories(folder_);
   const fs::path file = folder_ / "HKCU.json";
