@@ -60,6 +60,10 @@ class InternetSession final : public com::ComObjectUncounted<IInternetSession> {
   void SetUrlCache(UrlCache* cache) { cache_ = cache; }
   UrlCache* Cache() const { return cache_; }
 
+  // Whether the browsers fetch the pictures of their pages into the cache (on by default).
+  void SetPrefetchImages(bool on) { prefetch_images_ = on; }
+  bool PrefetchImages() const { return prefetch_images_; }
+
   // Number of namespace registrations (for diagnostics and tests).
   size_t NameSpaceCount() const;
 
@@ -76,6 +80,7 @@ class InternetSession final : public com::ComObjectUncounted<IInternetSession> {
   std::vector<Registration> registrations_;
   FetchLimits limits_;
   UrlCache* cache_;
+  bool prefetch_images_ = true;
 };
 
 }  // namespace vt::browser

@@ -237,9 +237,17 @@ UrlCacheEntry UrlCache::Store(std::string_view url_in, std::string_view header_t
     std::string stem = CacheFileStem(url, HeaderValue(header_text, "Content-Type"));
     std::string ext = fs::path(stem).extension().string();
     std::string base = stem.substr(0, stem.size() - ext.size());
+    // The name is claimed by creating the file, so two writers never pick the same one.
     for (int n = 1;; ++n) {
       file = bucket / (base + "[" + std::to_string(n) + "]" + ext);
-      if (!fs::exists(file, ec)) break;
+      int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        ::close(fd);
+        break;
+      }
+      if (errno != EEXIST) {
+        throw std::runtime_error("Cannot write " + file.string() + ": " + std::strerror(errno));
+      }
     }
   }
   fs::create_directories(file.parent_path(), ec);

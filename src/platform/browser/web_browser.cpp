@@ -4,6 +4,7 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "platform/browser/image_prefetch.h"
 #include "platform/browser/network_threads.h"
 #include "platform/browser/session.h"
 #include "platform/browser/url.h"
@@ -100,6 +101,7 @@ struct WebBrowser::State {
   std::vector<WebBrowser*> frames_loading;
   int depth = 0;
   com::ComPtr<BrowserServices> services;
+  detail::ImagePrefetch images;
 };
 
 // Drives one browser's navigation and its events. A friend of WebBrowser.
@@ -175,6 +177,7 @@ class NavigationDriver {
     if (b_.parent_) NavigationDriver(*b_.parent_).RefreshFrameWindows();
     b_.NotifyDocument();
     b_.NotifyState();
+    s_.images.Start(*doc);
 
     FireWithUrl(com::DISPID_NAVIGATECOMPLETE2, r.url);
     if (id != s_.navigation) return;
@@ -262,6 +265,7 @@ class NavigationDriver {
   // Ends the running load and the frames' loads without events. `keep_frames` keeps the
   // frame browsers of a shown document (Stop); otherwise they are dropped with it.
   void CancelRunning(bool keep_frames) {
+    s_.images.Cancel();
     if (s_.load) {
       auto load = std::move(s_.load);
       load->Cancel();
@@ -397,6 +401,9 @@ const std::string& WebBrowser::LoadError() const {
 long WebBrowser::HttpStatus() const {
   return state_->http_status;
 }
+size_t WebBrowser::ImagesPending() const {
+  return state_->images.Pending();
+}
 
 bool WebBrowser::Busy() noexcept {
   return state_->busy;
@@ -479,6 +486,7 @@ HRESULT WebBrowser::Quit() noexcept {
     NavigationDriver driver(*this);
     driver.Fire(com::DISPID_ONQUIT, {});
     driver.CancelRunning(true);
+    state_->images.Cancel();
     state_->busy = false;
     ForEachObserver([&](BrowserObserver* o) { o->OnQuit(*this); });
     if (top_level_window_) {

@@ -227,6 +227,9 @@ class WebBrowser final
   // page shows; and the HTTP status of that load (0 for other protocols and for no answer).
   const std::string& LoadError() const;
   long HttpStatus() const;
+  // Pictures of the shown page still being fetched into the URL cache. They load in the
+  // background after the page; a stopped or replaced page stops them.
+  size_t ImagesPending() const;
   // The ExecWB commands carried out so far, oldest first.
   const std::vector<ExecutedCommand>& ExecutedCommands() const { return commands_; }
   // Which explorer bars were last shown (true) or hidden (false), by class ID text.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/browser/session.h"
+#include "platform/browser/url_cache.h"
 #include "platform/browser/web_browser.h"
 #include "platform/com/com.h"
 #include "platform/msgloop/message_loop.h"
@@ -89,8 +91,14 @@ class BrowserTest : public ::testing::Test {
   void SetUp() override {
     char templ[] = "/tmp/vt-browser-XXXXXX";
     dir_ = mkdtemp(templ);
+    cache_ = std::make_unique<UrlCache>(dir_ / "urlcache");
+    saved_cache_ = InternetSession::Process().Cache();
+    InternetSession::Process().SetUrlCache(cache_.get());
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    InternetSession::Process().SetUrlCache(saved_cache_);
+    std::filesystem::remove_all(dir_);
+  }
 
   // Lets the loop run until the browser is no longer busy (false after 5 s).
   bool WaitIdle(WebBrowser* b) {
@@ -108,6 +116,8 @@ class BrowserTest : public ::testing::Test {
 
   msgloop::MessageLoop loop_;
   std::filesystem::path dir_;
+  std::unique_ptr<UrlCache> cache_;  // where this test's responses go
+  UrlCache* saved_cache_ = nullptr;
 };
 
 }  // namespace vt::browser::testing

@@ -136,12 +136,42 @@ TEST_F(NavigationTest, RedirectedPageShowsItsFinalAddressAndIsCached) {
   ASSERT_TRUE(WaitIdle(b.get()));
   EXPECT_EQ(b->LocationURL(), s.Url("/final.html"));
   EXPECT_EQ(b->LocationName(), "Final");
-  UrlCacheEntry entry;
-  ASSERT_EQ(GetUrlCacheEntryInfo(s.Url("/final.html"), entry), kCacheEntryFound);
-  EXPECT_EQ(std::filesystem::path(entry.local_file).filename(), "final[1].html");
-  EXPECT_NE(entry.header_text.find("Content-Type: text/html"), std::string::npos);
+  auto entry = cache_->Lookup(s.Url("/final.html"));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(std::filesystem::path(entry->local_file).filename(), "final[1].html");
+  EXPECT_NE(entry->header_text.find("Content-Type: text/html"), std::string::npos);
   // Error answers are not kept.
-  EXPECT_EQ(GetUrlCacheEntryInfo(s.Url("/start"), entry), kCacheEntryNotFound);
+  EXPECT_FALSE(cache_->Lookup(s.Url("/start")));
+}
+
+TEST_F(NavigationTest, PicturesOfAPageAreFetchedIntoTheCache) {
+  TestServer s;
+  std::atomic<int> logo_requests{0};
+  s.server().Get("/pics.html", [](const httplib::Request&, httplib::Response& r) {
+    r.set_content(
+        "<img src='img/logo.png'><img src='img/logo.png#again'><img src='none.gif'>"
+        "<img src='data:image/gif;base64,R0lGOD'>",
+        "text/html");
+  });
+  s.server().Get("/img/logo.png", [&](const httplib::Request&, httplib::Response& r) {
+    ++logo_requests;
+    r.set_content("\x89PNG-bytes", "image/png");
+  });
+  auto b = WebBrowser::Create();
+  b->Navigate(s.Url("/pics.html"));
+  ASSERT_TRUE(WaitIdle(b.get()));
+  ASSERT_TRUE(WaitFor([&] { return b->ImagesPending() == 0; }));
+  auto e = cache_->Lookup(s.Url("/img/logo.png"));
+  ASSERT_TRUE(e);
+  EXPECT_EQ(std::filesystem::path(e->local_file).filename(), "logo[1].png");
+  EXPECT_NE(e->header_text.find("image/png"), std::string::npos);
+  EXPECT_FALSE(cache_->Lookup(s.Url("/none.gif")));
+  EXPECT_EQ(logo_requests, 1);
+  // A picture already in the cache is not fetched again.
+  b->Navigate(s.Url("/pics.html"));
+  ASSERT_TRUE(WaitIdle(b.get()));
+  ASSERT_TRUE(WaitFor([&] { return b->ImagesPending() == 0; }));
+  EXPECT_EQ(logo_requests, 1);
 }
 
 TEST_F(NavigationTest, LocalFilesLoadWithTheirCharsetAndDecodedPath) {
