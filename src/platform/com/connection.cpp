@@ -1,6 +1,7 @@
 #include "platform/com/connection.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace vt::com {
 
@@ -60,12 +61,18 @@ int ConnectionPoint::Fire(DISPID member, DISPPARAMS* params) {
   ComPtr<ConnectionPoint> self(this);  // a sink may drop the source's last reference
   const std::vector<Sink> snapshot = sinks_;
   int called = 0;
+  std::exception_ptr failure;
   for (const Sink& s : snapshot) {
     if (!s.dispatch || !IsAdvised(s.cookie)) continue;
-    s.dispatch->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr,
-                       nullptr, nullptr);
+    try {
+      s.dispatch->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr,
+                         nullptr, nullptr);
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
     ++called;
   }
+  if (failure) std::rethrow_exception(failure);
   return called;
 }
 
@@ -73,11 +80,17 @@ int ConnectionPoint::ForEachSink(const std::function<void(IUnknown* sink)>& fn) 
   ComPtr<ConnectionPoint> self(this);
   const std::vector<Sink> snapshot = sinks_;
   int called = 0;
+  std::exception_ptr failure;
   for (const Sink& s : snapshot) {
     if (!IsAdvised(s.cookie)) continue;
-    fn(s.events.get());
+    try {
+      fn(s.events.get());
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
     ++called;
   }
+  if (failure) std::rethrow_exception(failure);
   return called;
 }
 

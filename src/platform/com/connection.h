@@ -46,7 +46,9 @@ class ConnectionPoint : public ComObject<IConnectionPoint> {
   HRESULT Unadvise(DWORD cookie) override;
 
   // Invokes `member` (DISPATCH_METHOD) on every advised dispatch sink; returns how many were
-  // called. The result of each sink is ignored, as event sources do.
+  // called. The result of each sink is ignored, as event sources do. A sink that throws (a
+  // bug: nothing should cross an interface method) does not keep the others from hearing the
+  // event; the first such exception is rethrown once all sinks ran.
   int Fire(DISPID member, DISPPARAMS* params);
   // Calls fn with each advised sink's events-interface pointer (cast it to the interface).
   int ForEachSink(const std::function<void(IUnknown* sink)>& fn);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "platform/com/connection.h"
@@ -170,6 +171,33 @@ TEST(ConnectionPointTest, SinksMayUnadviseDuringAnEvent) {
   EXPECT_EQ(point.SinkCount(), 3u);
   point.UnadviseAll();
   EXPECT_EQ(point.SinkCount(), 0u);
+}
+
+TEST(ConnectionPointTest, ThrowingSinkDoesNotSilenceTheOthers) {
+  ComPtr<Source> source = MakeCom<Source>();
+  class Thrower : public ComObject<IDispatch> {
+   public:
+    HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(const GUID&, const char* const*, UINT, LCID, DISPID*) override {
+      return E_NOTIMPL;
+    }
+    HRESULT Invoke(DISPID, const GUID&, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                   UINT*) override {
+      throw std::runtime_error("sink bug");
+    }
+  };
+  int heard = 0;
+  auto thrower = MakeCom<Thrower>();
+  auto listener = MakeCom<DispatchSink>([&](DISPID, DISPPARAMS*, VARIANT*) {
+    ++heard;
+    return S_OK;
+  });
+  DWORD c1, c2;
+  source->Point().Advise(thrower->GetUnknown(), &c1);
+  source->Point().Advise(listener->GetUnknown(), &c2);
+  EXPECT_THROW(source->Point().Fire(259, nullptr), std::runtime_error);
+  EXPECT_EQ(heard, 1);
 }
 
 TEST(ConnectionPointTest, SinkAnsweringTheEventsIidIsAccepted) {
