@@ -4,12 +4,12 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "platform/browser/document_loader.h"
 #include "platform/browser/image_prefetch.h"
 #include "platform/browser/network_threads.h"
 #include "platform/browser/session.h"
 #include "platform/browser/url.h"
 #include "platform/browser/window_list_internal.h"
-#include "platform/dom/charset.h"
 #include "platform/msgloop/message_loop.h"
 
 namespace vt::browser {
@@ -20,51 +20,14 @@ namespace {
 constexpr int kMaxFrameDepth = 6;
 constexpr size_t kMaxFramesPerDocument = 64;
 
+// Kept for the whole process (never destroyed), so that no browser outlives it at exit.
 std::unordered_map<int, WebBrowser*>& LiveBrowsers() {
-  static std::unordered_map<int, WebBrowser*> browsers;
-  return browsers;
+  static auto* browsers = new std::unordered_map<int, WebBrowser*>();
+  return *browsers;
 }
 int NextBrowserId() {
   static int next = 0;
   return ++next;
-}
-
-std::string ErrorPage(const std::string& url, const std::string& reason) {
-  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Cannot show the page"
-         "</title></head>\n<body><h1>Cannot show the page</h1>\n<p>" +
-         HtmlEscape(reason) + "</p>\n<p>Address: " + HtmlEscape(url) + "</p>\n</body></html>\n";
-}
-
-std::string MediaType(const std::string& content_type) {
-  std::string type = content_type.substr(0, content_type.find(';'));
-  while (!type.empty() && type.back() == ' ') type.pop_back();
-  for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return type;
-}
-
-// The document a load shows: the page itself, or a page around a picture or a text.
-std::shared_ptr<dom::Document> BuildDocument(const LoadResult& r) {
-  auto doc = dom::Document::Create(r.url);
-  if (!r.ok) {
-    doc->Load(ErrorPage(r.url, r.error), r.url, "text/html; charset=utf-8");
-    return doc;
-  }
-  const std::string type = MediaType(r.content_type);
-  if (type.starts_with("image/")) {
-    std::string name = r.url.substr(r.url.rfind('/') + 1);
-    doc->Load("<!DOCTYPE html>\n<html><head><title>" + HtmlEscape(name) +
-                  "</title></head><body><img src=\"" + HtmlEscape(r.url) + "\"></body></html>\n",
-              r.url, "text/html; charset=utf-8");
-  } else if (type == "text/plain" || type == "text/css" || type == "application/json" ||
-             type == "text/javascript" || type == "application/javascript") {
-    auto text = dom::DecodePage(r.body, r.content_type).text;
-    doc->Load("<!DOCTYPE html>\n<html><head></head><body><pre>" + HtmlEscape(text) +
-                  "</pre></body></html>\n",
-              r.url, "text/html; charset=utf-8");
-  } else {
-    doc->Load(r.body, r.url, r.content_type);
-  }
-  return doc;
 }
 
 // The service provider of the windows of a browser's documents. It holds the browser weakly:
@@ -156,15 +119,8 @@ class NavigationDriver {
     if (id != s_.navigation) return;
     s_.load = nullptr;
     if (r.url.empty()) r.url = s_.pending_url;
-    std::shared_ptr<dom::Document> doc;
-    try {
-      doc = BuildDocument(r);
-    } catch (const std::exception& e) {
-      LoadResult failed = r;
-      failed.ok = false;
-      failed.error = std::string("The page could not be shown: ") + e.what();
-      doc = BuildDocument(failed);
-    }
+    auto doc = dom::Document::Create(r.url);
+    FillDocument(*doc, r);
     DropFrames();
     doc->parentWindow()->SetName(b_.frame_name_);
     doc->parentWindow()->SetServiceProvider(s_.services.get());
@@ -443,6 +399,10 @@ HRESULT WebBrowser::ExecWB(DWORD command, DWORD options, const com::VARIANT*,
     return OLECMDERR_E_NOTSUPPORTED;
   }
   try {
+    // Selecting everything is the document's business; the display draws it.
+    if (command == OLECMDID_SELECTALL && state_->document && state_->document->body()) {
+      state_->document->CreateBodyRange()->select();
+    }
     commands_.push_back({command, options});
     ForEachObserver([&](BrowserObserver* o) { o->OnCommand(*this, command, options); });
     return com::S_OK;

@@ -28,9 +28,10 @@ struct WindowList {
   }
 };
 
+// The windows stay open until the process ends: the list is never destroyed.
 WindowList& List() {
-  static WindowList list;
-  return list;
+  static auto* list = new WindowList();
+  return *list;
 }
 
 }  // namespace

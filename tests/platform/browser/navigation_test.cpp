@@ -249,11 +249,17 @@ TEST_F(NavigationTest, ExecWBAndShowBrowserBarReachTheObservers) {
     }
   } observer;
   auto b = WebBrowser::Create();
+  b->Navigate(WriteFile("text.html", "<p>hello <b>world</b></p>"));
+  ASSERT_TRUE(WaitIdle(b.get()));
   b->AddObserver(&observer);
   EXPECT_EQ(b->ExecWB(OLECMDID_COPY, OLECMDEXECOPT_PROMPTUSER), com::S_OK);
   EXPECT_EQ(b->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_DODEFAULT), com::S_OK);
   EXPECT_EQ(b->ExecWB(OLECMDID_SELECTALL, OLECMDEXECOPT_PROMPTUSER), com::S_OK);
   EXPECT_EQ(b->ExecWB(99, 0), OLECMDERR_E_NOTSUPPORTED);
+  // Select all selects the page's text, so that a copy has something to take.
+  EXPECT_EQ(b->Document()->selection().type(), "Text");
+  EXPECT_EQ(b->Document()->selection().createRange()->text(), "hello world");
+  EXPECT_TRUE(b->Document()->queryCommandEnabled("Copy"));
   EXPECT_EQ(observer.commands, (std::vector<std::pair<DWORD, DWORD>>{{12, 1}, {6, 0}, {17, 1}}));
   EXPECT_EQ(b->ExecutedCommands().size(), 3u);
   const std::string band = "{4D5C8C2A-D075-11D0-B416-00C04FB90376}";

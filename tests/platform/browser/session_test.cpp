@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "browser_test_support.h"
+#include "platform/browser/document_loader.h"
+#include "platform/browser/url.h"
 #include "test_server.h"
 
 namespace vt::browser {
@@ -169,6 +171,30 @@ TEST_F(SessionTest, LoadReportsLaterAndNotAfterCancel) {
   loop_.ProcessMessages();
   EXPECT_FALSE(cancelled_done);
   EXPECT_EQ(calls_.starts, 1);
+}
+
+TEST_F(SessionTest, DocumentsLoadWithoutABrowser) {
+  auto doc = dom::Document::Create("about:blank");
+  HRESULT result = com::E_UNEXPECTED;
+  bool done = false;
+  LoadDocumentFromUrl(doc, "http://private.test/x", [&](HRESULT hr) {
+    result = hr;
+    done = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return done; }));
+  EXPECT_EQ(result, com::S_OK);
+  EXPECT_EQ(doc->title(), "Generated");
+  EXPECT_EQ(doc->URL(), "http://private.test/x");
+
+  done = false;
+  const std::string missing = FileUrlFromPath((dir_ / "none.html").string());
+  LoadDocumentFromUrl(doc, missing, [&](HRESULT hr) {
+    result = hr;
+    done = true;
+  });
+  ASSERT_TRUE(WaitFor([&] { return done; }));
+  EXPECT_EQ(result, com::INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(doc->title(), "Cannot show the page");
 }
 
 }  // namespace
