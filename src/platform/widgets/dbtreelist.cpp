@@ -155,9 +155,10 @@ void DBTreeList::Rebuild() {
 
   // Remember what the user sees, by key.
   std::unordered_set<int> expanded;
-  for (TreeNode n = First(); n; n = n.Next()) {
+  ForEachNode([&](const TreeNode& n) {
     if (n.Expanded()) expanded.insert(n.Value());
-  }
+    return true;
+  });
   int focused_key = FocusedKey();
   std::vector<int> selected_keys;
   for (size_t i = 0; i < SelectionCount(); ++i) selected_keys.push_back(Selection(i).Value());

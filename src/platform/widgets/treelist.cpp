@@ -399,11 +399,26 @@ TreeNode TreeList::FindNode(int id) const {
   return i < 0 ? TreeNode() : TreeNode(siblings[i]);
 }
 
-TreeNode TreeList::FindByText(int column, const std::string& text) const {
-  for (TreeNode n = First(); n; n = n.Next()) {
-    if (n.Text(column) == text) return n;
+void TreeList::ForEachNode(const std::function<bool(const TreeNode&)>& fn) const {
+  // Depth first over the child lists directly: linear, unlike repeated Next() steps.
+  std::vector<NodePtr> stack(roots_.rbegin(), roots_.rend());
+  while (!stack.empty()) {
+    NodePtr node = std::move(stack.back());
+    stack.pop_back();
+    if (!node->tree) continue;  // removed by fn meanwhile
+    if (!fn(TreeNode(node))) return;
+    stack.insert(stack.end(), node->children.rbegin(), node->children.rend());
   }
-  return TreeNode();
+}
+
+TreeNode TreeList::FindByText(int column, const std::string& text) const {
+  TreeNode found;
+  ForEachNode([&](const TreeNode& n) {
+    if (n.Text(column) != text) return true;
+    found = n;
+    return false;
+  });
+  return found;
 }
 
 TreeNode TreeList::Last() const {
@@ -640,7 +655,8 @@ void TreeList::DescribeNodes(const std::vector<NodePtr>& nodes, Json& out) const
                  {"selectedImage", n->selected_image},
                  {"expanded", n->expanded},
                  {"selected", n->selected}};
-    if (n->texts.size() > 1) {
+    if (n->texts.size() > 1) node["value"] = n->texts[1];
+    if (n->texts.size() > 2) {  // extra columns
       Json cells = Json::array();
       for (const auto& t : n->texts) cells.push_back(t);
       node["cells"] = std::move(cells);

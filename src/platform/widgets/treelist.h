@@ -116,6 +116,9 @@ class TreeList : public Control {
   TreeNode FindNode(int id) const;  // by node id; empty when absent
   // First node in display order whose column text equals `text`; empty when none.
   TreeNode FindByText(int column, const std::string& text) const;
+  // Calls fn for every node in display order; stops early when fn returns false. Nodes that fn
+  // removes are skipped.
+  void ForEachNode(const std::function<bool(const TreeNode&)>& fn) const;
   TreeNode First() const { return Root(0); }
   TreeNode Last() const;  // last node in display order
 
