@@ -340,6 +340,11 @@ const std::vector<ElementPtr>& Document::AllElements() const {
   return all_;
 }
 
+std::shared_ptr<Document> Node::ownerDocument() const {
+  Document* doc = document();
+  return doc ? doc->shared_from_this() : nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 Window::~Window() = default;

@@ -21,6 +21,7 @@
 #include "platform/dom/collection.h"
 #include "platform/dom/node.h"
 #include "platform/dom/selection.h"
+#include "platform/dom/style.h"
 
 namespace vt::dom {
 

@@ -59,6 +59,7 @@ class Node : public std::enable_shared_from_this<Node> {
 
   // The document whose tree holds this node, or null when detached.
   Document* document() const;
+  std::shared_ptr<Document> ownerDocument() const;
 
   // Tree edits; `child` is taken out of any tree it was in. Throws DomError when the insertion
   // would make a node its own ancestor.
