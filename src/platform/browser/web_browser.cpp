@@ -169,6 +169,7 @@ class NavigationDriver {
       child->state_->document = blank;
       std::string src = e->getAttribute("src");
       std::string url = src.empty() ? "about:blank" : doc->ResolveURL(src);
+      if (SchemeOf(url) == "javascript") url = "about:blank";  // scripts never run here
       b_.frames_.push_back(child);
       children.emplace_back(child, url);
     }
@@ -317,6 +318,8 @@ HRESULT WebBrowser::Navigate(const std::string& url) noexcept {
   try {
     if (url.empty()) return com::E_INVALIDARG;
     const std::string target = NormalizeTypedUrl(url);
+    // Script addresses would run a script in the page; pages here run none.
+    if (SchemeOf(target) == "javascript") return com::S_OK;
     const auto call = ++state_->navigate_calls;
     com::ComPtr<WebBrowser> keep(this);
     NavigationDriver driver(*this);
@@ -578,7 +581,12 @@ void WebBrowser::ForEachObserver(F&& f) {
 }
 
 void WebBrowser::NotifyDocument() {
-  ForEachObserver([&](BrowserObserver* o) { o->OnDocumentChanged(*this); });
+  // A frame's new document changes what its ancestors show as well.
+  std::vector<com::ComPtr<WebBrowser>> chain;
+  for (WebBrowser* p = this; p; p = p->parent_) chain.emplace_back(p);
+  for (auto& p : chain) {
+    p->ForEachObserver([&](BrowserObserver* o) { o->OnDocumentChanged(*this); });
+  }
 }
 void WebBrowser::NotifyState() {
   ForEachObserver([&](BrowserObserver* o) { o->OnStateChanged(*this); });

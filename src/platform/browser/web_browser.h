@@ -77,7 +77,8 @@ struct IWebBrowser2 : com::IDispatch {
   using Base = com::IDispatch;
 
   // Starts a navigation to `url` (what a user types is accepted: "example.com", "/tmp/a.html").
-  // S_OK also when a sink cancels it; E_INVALIDARG for an empty address.
+  // S_OK also when a sink cancels it; E_INVALIDARG for an empty address. A javascript: address
+  // is ignored (no script runs in these pages).
   virtual HRESULT Navigate(const std::string& url) noexcept = 0;
   // The shown document; null before the first navigation completes its load.
   virtual std::shared_ptr<dom::Document> Document() noexcept = 0;
@@ -135,8 +136,8 @@ class WebBrowser;
 class BrowserObserver {
  public:
   virtual ~BrowserObserver() = default;
-  // A new document is shown (a navigation reached NavigateComplete2), or the shown one was
-  // replaced otherwise.
+  // `browser` shows a new document (a navigation reached NavigateComplete2). Observers of a
+  // browser also hear of the new documents of its frames (then `browser` is the frame's).
   virtual void OnDocumentChanged(WebBrowser& browser) {}
   // Busy, LocationURL or LocationName changed.
   virtual void OnStateChanged(WebBrowser& browser) {}

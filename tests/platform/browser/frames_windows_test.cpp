@@ -34,11 +34,20 @@ TEST_F(FramesTest, FramesetLoadsBothFramesAndEveryViewAgrees) {
     r.set_content("<title>Main</title><body><iframe name='inner' src='top.html'></iframe></body>",
                   "text/html");
   });
+  struct Shown : BrowserObserver {
+    std::vector<WebBrowser*> browsers;
+    void OnDocumentChanged(WebBrowser& b) override { browsers.push_back(&b); }
+  } shown;
   auto b = WebBrowser::Create();
+  b->AddObserver(&shown);
   EventRecorder rec(b.get());
   b->Navigate(s.Url("/"));
   ASSERT_TRUE(WaitIdle(b.get()));
+  b->RemoveObserver(&shown);
   auto doc = b->Document();
+  // The top browser's observers hear of its page and of each frame's.
+  ASSERT_EQ(shown.browsers.size(), 4u);
+  EXPECT_EQ(shown.browsers[0], b.get());
   ASSERT_EQ(b->Frames().size(), 2u);
   WebBrowser* top = b->Frames()[0].get();
   WebBrowser* main = b->Frames()[1].get();

@@ -84,6 +84,10 @@ TEST_F(NavigationTest, CancelInBeforeNavigate2StopsTheNavigation) {
   EXPECT_EQ(rec.Ids(), (std::vector<com::DISPID>{250}));
   EXPECT_EQ(b->LocationURL(), "");
   EXPECT_EQ(b->Document(), nullptr);
+  // Script addresses are not navigations at all.
+  EXPECT_EQ(b->Navigate("javascript:alert(1)"), com::S_OK);
+  EXPECT_EQ(rec.events.size(), 1u);
+  EXPECT_EQ(b->Navigate(""), com::E_INVALIDARG);
 }
 
 TEST_F(NavigationTest, FailuresShowAnErrorPageAndStillComplete) {
