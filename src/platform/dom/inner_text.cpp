@@ -210,13 +210,8 @@ class Collector {
     if (visibility == "hidden" || visibility == "collapse") hidden = true;
     if (visibility == "visible") hidden = false;
     stack_.push_back({&e, d, preserve, hidden});
+    BlockBreaks(d);
     switch (d) {
-      case Display::kBlock:
-        Breaks(1);
-        break;
-      case Display::kParagraph:
-        Breaks(2);
-        break;
       case Display::kRow:
       case Display::kCell:
         pending_space_ = false;
@@ -239,13 +234,8 @@ class Collector {
     const Level level = stack_.back();
     stack_.pop_back();
     const auto& e = static_cast<const Element&>(n);
+    BlockBreaks(level.display);
     switch (level.display) {
-      case Display::kBlock:
-        Breaks(1);
-        break;
-      case Display::kParagraph:
-        Breaks(2);
-        break;
       case Display::kRow:
         pending_space_ = false;
         if (!is_root && !IsLastRow(e)) Literal("\r\n");
@@ -270,6 +260,12 @@ class Collector {
       if (s && s->Is("summary")) return s != &e;
     }
     return true;
+  }
+
+  // Blocks want a line break before and after them, paragraphs two.
+  void BlockBreaks(Display d) {
+    if (d == Display::kBlock) Breaks(1);
+    if (d == Display::kParagraph) Breaks(2);
   }
 
   void Breaks(int count) {

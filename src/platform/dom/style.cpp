@@ -230,28 +230,27 @@ void Style::setBorder(std::string_view value) {
   Write(*element_, decls);
 }
 
-void Style::setBorderWidth(std::string_view value) {
-  auto decls = Read(*element_);
+namespace {
+// Rewrites one part of the border, keeping the other two.
+void SetBorderPart(Element& element, std::string Border::*part, std::string value) {
+  auto decls = Read(element);
   Border b = ReadBorder(decls);
-  b.width = JoinWords(value, NormalizeWidth);
+  b.*part = std::move(value);
   WriteBorder(decls, b, false);
-  Write(*element_, decls);
+  Write(element, decls);
+}
+}  // namespace
+
+void Style::setBorderWidth(std::string_view value) {
+  SetBorderPart(*element_, &Border::width, JoinWords(value, NormalizeWidth));
 }
 
 void Style::setBorderStyle(std::string_view value) {
-  auto decls = Read(*element_);
-  Border b = ReadBorder(decls);
-  b.style = JoinWords(value, NormalizeStyleWord);
-  WriteBorder(decls, b, false);
-  Write(*element_, decls);
+  SetBorderPart(*element_, &Border::style, JoinWords(value, NormalizeStyleWord));
 }
 
 void Style::setBorderColor(std::string_view value) {
-  auto decls = Read(*element_);
-  Border b = ReadBorder(decls);
-  b.color = JoinWords(value, KeepWord);
-  WriteBorder(decls, b, false);
-  Write(*element_, decls);
+  SetBorderPart(*element_, &Border::color, JoinWords(value, KeepWord));
 }
 
 std::string Style::getPropertyValue(std::string_view name) const {
