@@ -1,9 +1,14 @@
 #include "config/myRegistry.h"
 
+#include "../platform/registry/scoped_env.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 namespace vt {
 namespace {
@@ -106,6 +111,8 @@ TEST_F(TmyRegistryTest, BooleansUseMinusOneAndZeroAndReadLeniently) {
   EXPECT_FALSE(state);
 }
 
+using vt::testing::ScopedEnv;
+
 TEST(SettingsPlacesTest, BarSizeAndFolders) {
   EXPECT_EQ(ExplorerBarsKey("{ABC}"),
             "Software\\Microsoft\\Internet Explorer\\Explorer Bars\\{ABC}");
@@ -116,13 +123,12 @@ TEST(SettingsPlacesTest, BarSizeAndFolders) {
   EXPECT_EQ(WithTrailingSlash(""), "/");
   EXPECT_EQ(WithTrailingSlash("/data"), "/data/");
   EXPECT_EQ(WithTrailingSlash("/data/"), "/data/");
-  ::setenv("XDG_DATA_HOME", "/x/data", 1);
-  ::setenv("XDG_CACHE_HOME", "/x/cache/", 1);
-  EXPECT_EQ(DefaultAppDir(), "/x/data/vellumtrace/");
-  EXPECT_EQ(DefaultCacheDir(), "/x/cache/vellumtrace/images/");
-  ::unsetenv("XDG_DATA_HOME");
-  ::unsetenv("XDG_CACHE_HOME");
-  ::setenv("HOME", "/home/u", 1);
+  {
+    ScopedEnv env({{"XDG_DATA_HOME", "/x/data"}, {"XDG_CACHE_HOME", "/x/cache/"}});
+    EXPECT_EQ(DefaultAppDir(), "/x/data/vellumtrace/");
+    EXPECT_EQ(DefaultCacheDir(), "/x/cache/vellumtrace/images/");
+  }
+  ScopedEnv env({{"XDG_DATA_HOME", nullptr}, {"XDG_CACHE_HOME", ""}, {"HOME", "/home/u"}});
   EXPECT_EQ(DefaultAppDir(), "/home/u/.local/share/vellumtrace/");
   EXPECT_EQ(DefaultCacheDir(), "/home/u/.cache/vellumtrace/images/");
 }

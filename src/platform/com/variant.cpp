@@ -61,51 +61,38 @@ VARIANT::VARIANT(std::string value) : vt_(VT_BSTR), text_(std::move(value)) {}
 VARIANT::VARIANT(IUnknown* value) : vt_(VT_UNKNOWN), unknown_(value) {}
 VARIANT::VARIANT(IDispatch* value) : vt_(VT_DISPATCH), dispatch_(value) {}
 
-VARIANT VARIANT::Null() {
+VARIANT VARIANT::Tagged(VARTYPE vt, std::int64_t number, void* ref) {
   VARIANT v;
-  v.vt_ = VT_NULL;
+  v.vt_ = vt;
+  v.int_ = number;
+  v.ref_ = ref;
   return v;
+}
+
+VARIANT VARIANT::Null() {
+  return Tagged(VT_NULL, 0, nullptr);
 }
 VARIANT VARIANT::Int16(std::int16_t value) {
-  VARIANT v;
-  v.vt_ = VT_I2;
-  v.int_ = value;
-  return v;
+  return Tagged(VT_I2, value, nullptr);
 }
 VARIANT VARIANT::UInt32(std::uint32_t value) {
-  VARIANT v;
-  v.vt_ = VT_UI4;
-  v.int_ = value;
-  return v;
+  return Tagged(VT_UI4, value, nullptr);
 }
 VARIANT VARIANT::Int64(std::int64_t value) {
-  VARIANT v;
-  v.vt_ = VT_I8;
-  v.int_ = value;
-  return v;
+  return Tagged(VT_I8, value, nullptr);
 }
 VARIANT VARIANT::Error(HRESULT code) {
-  VARIANT v;
-  v.vt_ = VT_ERROR;
-  v.int_ = code;
-  return v;
-}
-VARIANT VARIANT::Bytes(std::string bytes) {
-  VARIANT v;
-  v.vt_ = VT_ARRAY | VT_UI1;
-  v.text_ = std::move(bytes);
-  return v;
+  return Tagged(VT_ERROR, code, nullptr);
 }
 VARIANT VARIANT::RefVariant(VARIANT* target) {
-  VARIANT v;
-  v.vt_ = VT_BYREF | VT_VARIANT;
-  v.ref_ = target;
-  return v;
+  return Tagged(VT_BYREF | VT_VARIANT, 0, target);
 }
 VARIANT VARIANT::RefBool(VARIANT_BOOL* target) {
-  VARIANT v;
-  v.vt_ = VT_BYREF | VT_BOOL;
-  v.ref_ = target;
+  return Tagged(VT_BYREF | VT_BOOL, 0, target);
+}
+VARIANT VARIANT::Bytes(std::string bytes) {
+  VARIANT v = Tagged(VT_ARRAY | VT_UI1, 0, nullptr);
+  v.text_ = std::move(bytes);
   return v;
 }
 

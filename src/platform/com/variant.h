@@ -104,6 +104,8 @@ class VARIANT {
   friend bool operator==(const VARIANT& a, const VARIANT& b);
 
  private:
+  static VARIANT Tagged(VARTYPE vt, std::int64_t number, void* ref);
+
   VARTYPE vt_ = VT_EMPTY;
   std::int64_t int_ = 0;
   double double_ = 0;

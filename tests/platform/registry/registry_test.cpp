@@ -1,12 +1,16 @@
 #include "platform/registry/registry.h"
 
+#include "scoped_env.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -278,18 +282,21 @@ TEST_F(RegistryTest, DamagedFileIsReportedAndKeptAside) {
   EXPECT_THROW(Store(folder_).KeyExists(HKEY_LOCAL_MACHINE, "X"), RegistryError);
 }
 
+using vt::testing::ScopedEnv;
+
 TEST(RegistryFolderTest, FolderComesFromTheEnvironment) {
-  const char* saved = std::getenv("VELLUMTRACE_HOME");
-  const std::string keep = saved ? saved : "";
-  ::setenv("VELLUMTRACE_HOME", "/tmp/vt-home", 1);
-  EXPECT_EQ(DefaultFolder(), fs::path("/tmp/vt-home"));
-  ::unsetenv("VELLUMTRACE_HOME");
-  ::setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
-  EXPECT_EQ(DefaultFolder(), fs::path("/tmp/xdg/vellumtrace"));
-  ::unsetenv("XDG_CONFIG_HOME");
-  ::setenv("HOME", "/home/u", 1);
-  EXPECT_EQ(DefaultFolder(), fs::path("/home/u/.config/vellumtrace"));
-  if (saved) ::setenv("VELLUMTRACE_HOME", keep.c_str(), 1);
+  {
+    ScopedEnv env({{"VELLUMTRACE_HOME", "/tmp/vt-home"}, {"XDG_CONFIG_HOME", "/tmp/xdg"}});
+    EXPECT_EQ(DefaultFolder(), fs::path("/tmp/vt-home"));
+  }
+  {
+    ScopedEnv env({{"VELLUMTRACE_HOME", nullptr}, {"XDG_CONFIG_HOME", "/tmp/xdg"}});
+    EXPECT_EQ(DefaultFolder(), fs::path("/tmp/xdg/vellumtrace"));
+  }
+  {
+    ScopedEnv env({{"VELLUMTRACE_HOME", ""}, {"XDG_CONFIG_HOME", nullptr}, {"HOME", "/home/u"}});
+    EXPECT_EQ(DefaultFolder(), fs::path("/home/u/.config/vellumtrace"));
+  }
 }
 
 }  // namespace
