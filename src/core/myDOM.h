@@ -1,0 +1,217 @@
+#pragma once
+// TmyDOM, the page session: one per band window. It holds the browser that shows the band, the
+// shown document and the working document, the element table the parser builds from the document,
+// the marks drawn on the page, the band's modes and status, and references to the band's controls
+// and to the database objects that the storage code uses.
+//
+// Threading: the UI thread only. The parser lets the message loop run while it works, so timer
+// ticks and page events can call into the session in the middle of a parse.
+// Ownership: the session holds references (not ownership) to the band's controls and the data
+// module; it owns its element descriptors, the Query data set and the URL cache. Create it with
+// new; ReleaseSession deletes it (later, when a parse is still suspended on the stack).
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/pagerefs.h"
+
+namespace vt {
+
+class TDataModule1;
+class TIECache;
+
+// Element descriptor: names one element of a document by position (1-based; 0 = not of that kind;
+// -1 = the group entry of all tables, images or links of a document).
+struct Tnode {
+  std::int32_t Frame = 0;
+  std::int32_t Table = 0;
+  std::int32_t Row = 0;
+  std::int32_t Col = 0;
+  std::int32_t Image = 0;
+  std::int32_t Link = 0;
+  std::int32_t SourceIndex = 0;
+  std::string Text;
+  TreeNodeRef Node;  // the filter-tree node that shows the entry (empty when none)
+
+  void Clear() { *this = Tnode{}; }
+};
+
+// Band status values.
+inline constexpr std::uint8_t kStatusReady = 0;
+inline constexpr std::uint8_t kStatusWaiting = 1;
+inline constexpr std::uint8_t kStatusParsing = 2;
+inline constexpr std::uint8_t kStatusNoData = 3;
+
+// Size of the element table: positions 0 to 2000; 1 to 1999 can be filled by a parse.
+inline constexpr int kEntrySlots = 2001;
+inline constexpr int kMaxEntries = 1999;
+
+class TmyDOM {
+ public:
+  explicit TmyDOM(BrowserRef browser = nullptr);
+  ~TmyDOM();
+  TmyDOM(const TmyDOM&) = delete;
+  TmyDOM& operator=(const TmyDOM&) = delete;
+
+  // ---- life cycle
+  // Stores the controls, sets SelectedIndex -1, creates the descriptors of positions 0 to 1999,
+  // the border strings, Status 3, and the Query data set when a connection is given.
+  void InitSession(PopupMenuRef popup_menu, ConnectionRef connection, StatusBarRef status_bar,
+                   BusyLedRef busy_led);
+  // Cancels a running parse and deletes the session; when a parse of this session is suspended
+  // in the message loop, the deletion happens as soon as that parse has unwound.
+  void ReleaseSession();
+  // Forgets every band control reference (the form calls this before it frees its controls).
+  void DetachControls();
+
+  // ---- documents and windows
+  void RefreshDocuments();
+  // The browser of frame Index of Document (container order), or for -1 (or no such frame) the
+  // browser that hosts Document. Empty when there is none.
+  static BrowserRef GetFrameBrowser(const DocumentRef& document, int index);
+  // Document itself for FrameNumber <= 0, else the document of frame FrameNumber - 1; empty when
+  // that frame does not exist.
+  static DocumentRef GetFrameDocument(const DocumentRef& document, int frame_number);
+  BrowserRef NewBrowserWindow();
+  void OpenInNewWindow(const std::string& url);
+  void WriteHtmlToDocument(const DocumentRef& document, const std::string& html);
+  static std::string GetDocumentSource(const DocumentRef& document);
+
+  // ---- status bar
+  void SetStatusText(const std::string& text);  // never fails
+  void LogError(const std::exception& error, const std::string& where);
+  void LogError(const std::string& message, const std::string& where);
+
+  // ---- parser
+  void ParseDocument();
+  // Selects the saved tree position `saved` (an element index) when it names an entry of the
+  // current parse that has a node; otherwise nothing is selected. SelectedIndex becomes `saved`.
+  void RestoreSelectedNode(std::int32_t saved);
+
+  // ---- element tree and marks
+  std::int32_t MarkObject(const DocumentRef& document, const std::string& border,
+                          const Tnode* descriptor);
+  ElementRef MarkSelected(const DocumentRef& document, const Tnode* descriptor);
+  ElementRef SelectElement(const DocumentRef& document, int index);
+  void SelectElementFromPage(const DocumentRef& document, TreeListRef tree,
+                             const ElementRef& element);
+  void UnmarkBySourceIndex(const DocumentRef& document, std::int32_t source_index);
+  void ClearMarks(const DocumentRef& document);
+  std::string GetPageBodyHtml();
+  static std::string GetLinkHref(const ElementRef& element);
+
+  // The document a browser shows; empty without a browser or a document.
+  static DocumentRef DocumentOfBrowser(const BrowserRef& browser);
+  // Runs `command` of the browser's command group on the document; 2 shows its source in a new
+  // browser window. Failures are ignored.
+  void ViewSource(const DocumentRef& document, int command);
+
+  // The entry at `position` (0 to 2000); position 2000 and out-of-range positions give nullptr.
+  Tnode* Entry(int position);
+
+  // ---- page
+  BrowserRef Browser;
+  DocumentRef Document;
+  DocumentRef WorkDocument;
+  std::int32_t EventFrame = 0;
+  ElementRef CurrentElement;
+  ElementRef MouseElement;
+  ElementRef HoverElement;
+  ElementRef OutlinedElement;
+
+  // ---- element table (positions 0 to 2000; 0 and 2000 are never filled)
+  std::array<std::unique_ptr<Tnode>, kEntrySlots> Entries;
+  std::int32_t EntryCount = 0;
+  std::int32_t SelectedIndex = -1;
+  std::int32_t SelectedSourceIndex = 0;
+  std::int32_t HoverSourceIndex = 0;
+  Tnode* LastSelectedEntry = nullptr;
+  ElementRef LastSelectedElement;
+
+  // ---- modes and status
+  std::uint8_t Status = kStatusNoData;
+  bool FilterMode = false;
+  bool SpyMode = false;
+  bool MouseBorders = false;
+  bool Parsing = false;
+  bool CancelRequested = false;
+  bool DocumentCompleted = false;
+  bool NavigationStarted = false;
+  bool SnippetSelectionChanged = false;
+  bool FilterNodeChanged = false;
+  bool SuppressTreeEvents = false;
+  std::int32_t WindowNumber = -1;
+
+  // ---- cached pages of all images, links and tables of a frame
+  std::string AllImagesPage;
+  std::string AllLinksPage;
+  std::string AllTablesPage;
+
+  // ---- border strings
+  std::string NeutralBorderWidth;
+  std::string NeutralBorderColor;
+  std::string NeutralBorderStyle;
+  std::string MouseBorderWidth;
+  std::string MouseBorderColor;
+  std::string MouseBorderStyle;
+  std::string SelectedBorder;
+
+  // ---- band controls (not owned)
+  PopupMenuRef PopupMenu = nullptr;
+  StatusBarRef StatusBar = nullptr;
+  BusyLedRef BusyLed = nullptr;
+  TreeListRef FilterTree = nullptr;
+  ControlRef SnippetTree = nullptr;
+  BrowserRef FilterPreview;
+  BrowserRef SnippetPreview;
+  DispatchRef ClickSink;
+  DispatchRef MouseMoveSink;
+  std::shared_ptr<TIECache> UrlCache;
+
+  // ---- database objects and storage state (used by the storage code)
+  TDataModule1* DataModule = nullptr;
+  ConnectionRef Connection = nullptr;
+  TableRef SNIPPETS = nullptr;
+  TableRef URL = nullptr;
+  TableRef WORDS = nullptr;
+  TableRef DICTIONARY = nullptr;
+  TableRef KEYWORDS = nullptr;
+  DataSourceRef SnippetSource = nullptr;
+  std::shared_ptr<QueryType> Query;  // bound to Connection, command type text
+  bool WordsChanged = false;
+  std::string LastUrl;                    // last address resolved to an ID
+  std::int32_t LastUrlID = 0;             // its URL ID
+  std::optional<std::int32_t> ParentKey;  // where the next snippet goes; empty = root
+  bool BlankSnippet = false;              // next save makes an empty "New Snippet" child
+  std::int32_t LastSnippetID = 0;         // ID of the row last saved
+
+ private:
+  friend class ParseRun;
+  // Parse bookkeeping: a new parse raises the generation, so a parse suspended in the message
+  // loop sees that it was superseded and stops without touching the new parse's state.
+  std::uint64_t parse_generation_ = 0;
+  int parses_on_stack_ = 0;
+  bool release_pending_ = false;
+};
+
+// Process-wide page sessions by window number. Positions are never reused; the list always ends
+// with one empty position.
+class SessionList {
+ public:
+  // Stores the session at the next position, sets its WindowNumber and returns the position.
+  static int Add(TmyDOM* session);
+  // Empties the position (the session itself is not freed).
+  static void Remove(int window_number);
+  static TmyDOM* At(int window_number);  // nullptr for an empty or unknown position
+  static int Count();                    // number of positions, the empty last one included
+  static void ResetForTests();
+};
+
+// The most recently created page session of the process (the browser helper binds to it).
+TmyDOM* CurrentSession();
+void SetCurrentSession(TmyDOM* session);
+
+}  // namespace vt
