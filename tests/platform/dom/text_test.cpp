@@ -49,6 +49,20 @@ TEST(InnerText, SelectShowsItsOptionsOnLines) {
             "Pick\r\nOne\r\nTwo\r\nnow");
 }
 
+TEST(InnerText, NestedTablesAndClosedDetailsFollowTheirOwnRules) {
+  // The inner table's only cell is the last of its row: no tab of its own.
+  EXPECT_EQ(
+      BodyText("<table><tr><td>a<table><tr><td>in</td></tr></table></td><td>b</td></tr></table>"),
+      "a\r\nin\r\n\tb");
+  EXPECT_EQ(BodyText("<details><summary>More</summary><p>hidden</p></details>"
+                     "<details open><summary>Open</summary>shown</details>"),
+            "More\r\nOpen\r\nshown");
+  EXPECT_EQ(BodyText("<noscript>no scripts here</noscript>"), "no scripts here");
+  EXPECT_EQ(BodyText("a&nbsp;&nbsp;b"),
+            "a\xC2\xA0\xC2\xA0"
+            "b");  // no-break spaces stay
+}
+
 TEST(InnerText, SettingTextMakesLineBreaksIntoBrElements) {
   auto doc = Document::Create();
   doc->Load("<body><div id=d><b>old</b></div></body>", "http://example.com/");

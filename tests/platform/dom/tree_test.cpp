@@ -129,6 +129,48 @@ TEST(Tree, VeryDeepTreesAreWalkedAndFreedWithoutRecursion) {
   doc.reset();  // must not overflow the stack
 }
 
+TEST(Tree, CollectionsAreLiveAcrossEditsAndAttributeChanges) {
+  auto doc = Parse("<body><div id=d><a href=a.html>a</a></div></body>");
+  auto links = doc->links();
+  auto cells = doc->all().tags("Td");
+  EXPECT_EQ(links.length(), 1);
+  EXPECT_EQ(cells.length(), 0);
+  doc->getElementById("d")->setInnerHTML(
+      "<a href=b.html>b</a><a>c</a><table><tr><td>1</td><TD>2</TD></tr></table>");
+  EXPECT_EQ(links.length(), 1);
+  EXPECT_EQ(links.item(0)->href(), "http://example.com/dir/b.html");
+  EXPECT_EQ(cells.length(), 2);
+  auto anchor = doc->tags("a").item(1);
+  anchor->setAttribute("HREF", "c.html");
+  EXPECT_EQ(links.length(), 2);
+  anchor->removeAttribute("href");
+  EXPECT_EQ(links.length(), 1);
+  EXPECT_EQ(links.namedItem("nothing"), nullptr);
+}
+
+TEST(Tree, ObserversHearWhatChangedUntilRemoved) {
+  auto doc = Parse("<head><title>t</title></head><body><p id=p>x</p></body>");
+  std::vector<std::string> seen;
+  const int id = doc->AddObserver([&](const Change& c) {
+    static const char* kKinds[] = {"attribute", "children", "replaced", "title"};
+    seen.push_back(std::string(kKinds[static_cast<int>(c.kind)]) + " " +
+                   (c.element ? c.element->tagName() : "-") + " " + c.name);
+  });
+  auto p = doc->getElementById("p");
+  p->setAttribute("class", "k");
+  p->setInnerHTML("<b>y</b>");
+  doc->setTitle("new");
+  doc->LoadSource("<p>z</p>");
+  doc->RemoveObserver(id);
+  doc->body()->setInnerHTML("gone");
+  ASSERT_EQ(seen.size(), 6u);
+  EXPECT_EQ(seen[0], "attribute P class");
+  EXPECT_EQ(seen[1], "children P ");
+  EXPECT_EQ(seen[2], "children TITLE ");  // the title's text replaced...
+  EXPECT_EQ(seen[4], "title TITLE ");     // ...then announced as the title
+  EXPECT_EQ(seen[5], "replaced - ");
+}
+
 TEST(Tree, InsertingANodeIntoItsOwnSubtreeFails) {
   auto doc = Parse("<body><div id=a><p id=b></p></div></body>");
   auto a = doc->getElementById("a");
