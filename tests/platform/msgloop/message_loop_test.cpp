@@ -242,6 +242,28 @@ TEST_F(MessageLoopTest, OtherThreadsRunCodeOnTheLoopThread) {
   EXPECT_EQ(RunOnUiThread([] { return 5; }), 5);
 }
 
+TEST_F(MessageLoopTest, PostsFromManyThreadsAllArriveInEachThreadsOrder) {
+  constexpr int kThreads = 4, kEach = 2000;
+  std::vector<int> last(kThreads, -1);
+  int received = 0;
+  bool ordered = true;
+  const HWND w = loop_.CreateWindowHandle([&](HWND, UINT, WPARAM thread, LPARAM n) -> LRESULT {
+    ordered = ordered && n == last[thread] + 1;
+    last[thread] = static_cast<int>(n);
+    ++received;
+    return 0;
+  });
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([this, w, t] {
+      for (int n = 0; n < kEach; ++n) loop_.PostMessage(w, WM_USER, t, n);
+    });
+  }
+  EXPECT_TRUE(loop_.PumpUntil([&] { return received == kThreads * kEach; }, milliseconds(20000)));
+  for (auto& p : posters) p.join();
+  EXPECT_TRUE(ordered);
+}
+
 TEST_F(MessageLoopTest, PumpUntilGivesUpAfterItsTimeout) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(loop_.PumpUntil([] { return false; }, milliseconds(30)));

@@ -136,6 +136,34 @@ TEST_F(RegistryTest, AnotherProcessesChangesAreSeenAndNotLost) {
   EXPECT_FALSE(a.Exists());
 }
 
+TEST_F(RegistryTest, ConcurrentWritersInTwoProcessesLoseNothing) {
+  Store(folder_).CreateKey(HKEY_CURRENT_USER, "Shared");
+  std::vector<pid_t> children;
+  for (const char* prefix : {"a", "b"}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int code = 0;
+      try {
+        Store writer(folder_);
+        Key key = *writer.OpenKey(HKEY_CURRENT_USER, "Shared");
+        for (int i = 0; i < 15; ++i) key.WriteDword(prefix + std::to_string(i), i);
+      } catch (...) {
+        code = 1;
+      }
+      ::_exit(code);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  Store reader(folder_);
+  EXPECT_EQ(reader.OpenKey(HKEY_CURRENT_USER, "Shared")->ValueNames().size(), 30u);
+}
+
 TEST_F(RegistryTest, KillDuringABurstOfWritesLeavesAConsistentFile) {
   Store store(folder_);
   store.CreateKey(HKEY_CURRENT_USER, "Burst");
