@@ -247,7 +247,7 @@ int Document::SinkCount(std::string_view event) const {
   return count;
 }
 
-int Document::FireEvent(const ElementPtr& target, EventObject event) {
+int Document::FireEvent(const ElementPtr& target, EventObject event, bool* return_value) {
   const std::string name = "on" + ToLowerAscii(event.type);
   // The sinks are taken first: a sink may attach or detach sinks while it runs.
   std::vector<com::ComPtr<com::IDispatch>> targets;
@@ -268,13 +268,14 @@ int Document::FireEvent(const ElementPtr& target, EventObject event) {
     sink->Invoke(com::DISPID_VALUE, com::IID_NULL, com::LOCALE_USER_DEFAULT, com::DISPATCH_METHOD,
                  &params, nullptr, nullptr, nullptr);
   }
+  if (return_value) *return_value = object->returnValue;
   return static_cast<int>(targets.size());
 }
 
-int Document::FireEvent(const ElementPtr& target, std::string_view type) {
+int Document::FireEvent(const ElementPtr& target, std::string_view type, bool* return_value) {
   EventObject event;
   event.type = std::string(type);
-  return FireEvent(target, std::move(event));
+  return FireEvent(target, std::move(event), return_value);
 }
 
 void Document::SetContainerObjects(std::vector<com::ComPtr<com::IUnknown>> objects) {

@@ -48,6 +48,8 @@ struct EventObject {
   int screenX = 0, screenY = 0;
   int button = 0;
   bool ctrlKey = false, shiftKey = false, altKey = false;
+  // A sink sets this to false to cancel the browser's default action (following a link).
+  bool returnValue = true;
 };
 
 struct SerializeOptions {
@@ -127,9 +129,10 @@ class Document : public std::enable_shared_from_this<Document> {
   int SinkCount(std::string_view event) const;
   // Fires `event` ("click", "mousemove") on `target`: window.event holds the event object for the
   // duration, each sink of "on" + type is invoked (DISPID 0, DISPATCH_METHOD, no arguments), and
-  // window.event is emptied again, even when a sink fails. Answers the number of sinks invoked.
-  int FireEvent(const ElementPtr& target, EventObject event);
-  int FireEvent(const ElementPtr& target, std::string_view type);
+  // window.event is emptied again, even when a sink fails. Answers the number of sinks invoked;
+  // `return_value`, when given, receives the event's returnValue after the sinks ran.
+  int FireEvent(const ElementPtr& target, EventObject event, bool* return_value = nullptr);
+  int FireEvent(const ElementPtr& target, std::string_view type, bool* return_value = nullptr);
 
   // Embedded objects (the browsers of the document's frames), in frame order; set by the browser.
   void SetContainerObjects(std::vector<com::ComPtr<com::IUnknown>> objects);

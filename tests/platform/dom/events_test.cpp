@@ -42,6 +42,15 @@ TEST(Events, SinksRunWithWindowEventSetOnlyDuringTheDispatch) {
   doc->detachEvent("onclick", click.get());
   EXPECT_EQ(doc->FireEvent(cell, "click"), 0);
   EXPECT_EQ(calls.size(), 2u);
+
+  auto cancel = MakeCom<DispatchSink>([&](com::DISPID, com::DISPPARAMS*, com::VARIANT*) {
+    doc->parentWindow()->event()->returnValue = false;
+    return com::S_OK;
+  });
+  doc->attachEvent("onclick", cancel.get());
+  bool go_on = true;
+  EXPECT_EQ(doc->FireEvent(cell, "click", &go_on), 1);
+  EXPECT_FALSE(go_on);
 }
 
 TEST(Events, ASinkThatDetachesOrFailsLeavesNoEventBehind) {
