@@ -57,7 +57,8 @@ MessageLoop& UiLoop() {
 }
 
 bool IsUiThread() {
-  return UiLoop().IsLoopThread();
+  std::lock_guard lock(g_uiMutex);
+  return g_ui && g_ui->IsLoopThread();  // never makes the caller the UI thread
 }
 
 void MessageLoop::RequireLoopThread(const char* what) const {

@@ -170,6 +170,7 @@ class MessageLoop {
 // The process's UI loop. If no loop exists yet, the calling thread becomes the UI thread and
 // gets one that lives until the process ends.
 MessageLoop& UiLoop();
+// Whether the caller runs on the UI loop's thread; false while no loop exists.
 bool IsUiThread();
 
 // The UI loop's operations as free functions.

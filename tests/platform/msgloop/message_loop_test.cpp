@@ -217,6 +217,7 @@ TEST_F(MessageLoopTest, OtherThreadsRunCodeOnTheLoopThread) {
   int result = 0;
   std::string error;
   std::thread worker([&] {
+    EXPECT_FALSE(IsUiThread());
     result = RunOnUiThread([&] {
       EXPECT_EQ(std::this_thread::get_id(), uiThread);
       return 41 + 1;
