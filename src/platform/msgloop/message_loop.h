@@ -168,7 +168,7 @@ class MessageLoop {
 };
 
 // The process's UI loop. If no loop exists yet, the calling thread becomes the UI thread and
-// gets one that lives until the process ends.
+// gets one that lives until the process ends: call it first on the main thread.
 MessageLoop& UiLoop();
 // Whether the caller runs on the UI loop's thread; false while no loop exists.
 bool IsUiThread();
