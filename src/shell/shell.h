@@ -1,0 +1,155 @@
+#pragma once
+// The browser process's windows as the display shows them. Each top-level browser window of the
+// process (the main one and every one made by CreateBrowserWindow) becomes a ShellWindow with an
+// address bar, a page view showing the mirror of its document and a band site to the left of the
+// page where the explorer bar is drawn. The Shell is the display server's backend: it answers the
+// state, dispatches the display's input as the documents' events and the controls' input, and
+// publishes every change to the display's stream.
+//
+// Everything here runs on the UI thread.
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/browser/windows.h"
+#include "platform/widgets/control.h"
+#include "shell/display_server.h"
+#include "shell/event_hub.h"
+#include "shell/ui_thread.h"
+
+namespace vt::shell {
+
+class Shell;
+class ShellWindow;
+
+// The explorer bar the shell hosts in the band site of its windows. Not owned by the shell.
+class ExplorerBar {
+ public:
+  virtual ~ExplorerBar() = default;
+  // Opens the bar in `window`; answers the form to draw in the band site (null: an empty bar).
+  virtual widgets::Control* Open(ShellWindow& window) = 0;
+  // Closes the bar of `window` (its form may be destroyed after this returns).
+  virtual void Close(ShellWindow& window) = 0;
+  // A key pressed while the bar holds the focus ({"key","ctrl","shift","alt"}); answers true when
+  // the bar delivered it to its own controls, false to leave it to the window.
+  virtual bool TranslateKey(ShellWindow& window, const nlohmann::json& key) { return false; }
+};
+
+class ShellWindow {
+ public:
+  ShellWindow(Shell& shell, com::ComPtr<browser::WebBrowser> browser);
+
+  int Id() const { return id_; }
+  browser::WebBrowser& Browser() const { return *browser_; }
+  bool Maximized() const { return maximized_; }
+  void SetMaximized(bool maximized) { maximized_ = maximized; }
+
+  // The band site.
+  bool BarOpen() const { return bar_open_; }
+  widgets::Control* BarForm() const { return bar_form_; }
+  int BarWidth() const { return bar_width_; }
+  void SetBarWidth(int width);
+
+  nlohmann::json Describe() const;
+
+ private:
+  friend class Shell;
+  Shell& shell_;
+  com::ComPtr<browser::WebBrowser> browser_;
+  int id_;
+  bool maximized_ = false;
+  bool bar_open_ = false;
+  int bar_width_ = 200;
+  widgets::Control* bar_form_ = nullptr;
+};
+
+struct ShellOptions {
+  bool test_hooks = false;  // the /api/debug routes answer (set by tests only)
+  std::function<std::vector<std::filesystem::path>()> file_roots;  // AppDir and CacheDir
+};
+
+class Shell final : public DisplayBackend,
+                    public browser::WindowListObserver,
+                    public browser::BrowserObserver {
+ public:
+  Shell(UiThread& ui, EventHub& hub, ShellOptions options = {});
+  ~Shell() override;
+  Shell(const Shell&) = delete;
+  Shell& operator=(const Shell&) = delete;
+
+  // Creates the main window (maximised on the display's screen) and navigates it to `address`.
+  ShellWindow& OpenMainWindow(const std::string& address);
+  // Closes every window: their bars first, then the browsers (Quit).
+  void CloseAllWindows();
+
+  ShellWindow* FindWindow(int id);
+  std::vector<ShellWindow*> Windows();
+
+  void SetExplorerBar(ExplorerBar* bar) { explorer_bar_ = bar; }
+  // Opens or closes the band site of `window` (the View menu and ShowBrowserBar come here).
+  void ShowBar(ShellWindow& window, bool show);
+
+  // The page's context menu: answers true when the system showed its own menu for `element`
+  // at screen point (x, y); otherwise the display shows its default menu.
+  using ContextMenuHandler = std::function<bool(browser::WebBrowser& browser,
+                                                const dom::ElementPtr& element, int x, int y)>;
+  void SetContextMenuHandler(ContextMenuHandler handler) { context_menu_ = std::move(handler); }
+
+  // Sends one event to the display's stream.
+  void Publish(const nlohmann::json& event);
+
+  // DisplayBackend
+  std::string StateJson() override;
+  std::string HandleInput(const std::string& json) override;
+  std::optional<std::string> MirrorHtml(int browser_id) override;
+  std::vector<std::filesystem::path> FileRoots() override;
+  std::string Debug(const std::string& what, const std::string& body) override;
+
+  // browser::WindowListObserver
+  void OnWindowOpened(browser::WebBrowser& window) override;
+  void OnWindowClosed(browser::WebBrowser& window) override;
+  // browser::BrowserObserver
+  void OnDocumentChanged(browser::WebBrowser& browser) override;
+  void OnStateChanged(browser::WebBrowser& browser) override;
+  void OnCommand(browser::WebBrowser& browser, com::DWORD command, com::DWORD options) override;
+  void OnBrowserBar(browser::WebBrowser& browser, const std::string& clsid, bool show) override;
+  void OnWindowChanged(browser::WebBrowser& browser) override;
+  void OnQuit(browser::WebBrowser& browser) override;
+
+ private:
+  struct MirrorWatch;
+  struct TestHooks;
+
+  nlohmann::json Input(const nlohmann::json& input);
+  nlohmann::json PageEvent(const nlohmann::json& input, const std::string& type);
+  nlohmann::json PageSelection(const nlohmann::json& input);
+  nlohmann::json PageContextMenu(const nlohmann::json& input);
+  nlohmann::json ControlInput(const nlohmann::json& input);
+  ShellWindow& WindowOf(const nlohmann::json& input);
+  void PublishWindow(ShellWindow& window);
+  void PublishControls();
+  void Watch(browser::WebBrowser& browser);
+  void WatchDocument(MirrorWatch& watch, const std::shared_ptr<dom::Document>& document);
+  void DocumentChanged(int browser_id, const dom::Change& change);
+  void ScheduleReload(MirrorWatch& watch);
+  std::string FrameSource(browser::WebBrowser& browser, const dom::Element& frame);
+
+  UiThread& ui_;
+  EventHub& hub_;
+  ShellOptions options_;
+  std::map<int, std::unique_ptr<ShellWindow>> windows_;
+  std::map<int, std::unique_ptr<MirrorWatch>> watches_;
+  std::unique_ptr<TestHooks> test_hooks_;
+  ExplorerBar* explorer_bar_ = nullptr;
+  ContextMenuHandler context_menu_;
+  bool controls_scheduled_ = false;
+  bool closing_ = false;
+  std::shared_ptr<bool> alive_;
+};
+
+}  // namespace vt::shell

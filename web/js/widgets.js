@@ -1,0 +1,498 @@
+// The controls of the system drawn from their state. The shell sends each control's description
+// (Describe: id, kind, name, visible, enabled, focused, align, bounds, caption, hint, children
+// ids and the kind's own fields); this module keeps them by id and draws them, each element
+// marked with data-control=<name>. The user's input goes back to the control it belongs to.
+import { send } from './net.js';
+import { showMenu, captionNodes, closeMenus } from './menus.js';
+
+const FLOW_KINDS = new Set(['toolbar', 'statusbar', 'row']);
+
+export class Controls {
+  constructor(app) {
+    this.app = app;
+    this.store = new Map();     // id -> description
+    this.elements = new Map();  // id -> element
+    this.mounts = new Map();    // host element -> root id
+    this.openPopups = new Map(); // popup id -> menu
+    this.observer = new ResizeObserver((entries) => {
+      for (const entry of entries) this.#layoutChildren(entry.target);
+    });
+  }
+
+  // Descriptions of whole trees (DescribeTree: children nested under "controls").
+  loadTrees(trees) {
+    const walk = (d) => {
+      const copy = { ...d };
+      delete copy.controls;
+      this.store.set(d.id, copy);
+      for (const c of d.controls || []) walk(c);
+    };
+    for (const t of trees) walk(t);
+  }
+
+  // A batch of changes: descriptions (flat or trees) and removed ids.
+  apply(changed, removed) {
+    this.loadTrees(changed || []);
+    for (const id of removed || []) {
+      this.store.delete(id);
+      const el = this.elements.get(id);
+      if (el) el.remove();
+      this.elements.delete(id);
+      this.#closePopup(id);
+    }
+    const redraw = new Set();
+    for (const d of changed || []) redraw.add(d.id);
+    for (const id of redraw) {
+      const d = this.store.get(id);
+      if (!d) continue;
+      if (this.elements.has(id)) this.#render(id);
+      if (d.kind === 'popupmenu') this.#popup(d);
+    }
+    for (const [host, id] of this.mounts) this.mount(host, id, true);
+    this.app.drawTopLevel();
+  }
+
+  get(id) { return this.store.get(id); }
+  topLevel() { return [...this.store.values()].filter((d) => d.parent === null || d.parent === undefined); }
+
+  // Draws the tree of control `id` inside `host` (or empties it for null).
+  mount(host, id, force = false) {
+    if (id === null || id === undefined || !this.store.has(id)) {
+      if (this.mounts.has(host)) { host.replaceChildren(); this.mounts.delete(host); }
+      return;
+    }
+    if (!force && this.mounts.get(host) === id && host.firstChild) return;
+    this.mounts.set(host, id);
+    const el = this.element(id);
+    if (el.parentNode !== host) host.replaceChildren(el);
+    el.classList.add('mounted-root');
+    this.#layoutChildren(el);
+  }
+
+  element(id) {
+    if (!this.elements.has(id)) this.#render(id);
+    return this.elements.get(id);
+  }
+
+  input(d, input) {
+    return send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
+  }
+
+  #render(id) {
+    const d = this.store.get(id);
+    if (!d) return null;
+    const old = this.elements.get(id);
+    const el = document.createElement(d.kind === 'edit' ? 'div' : 'div');
+    el.className = `ctl ctl-${d.kind}`;
+    el.dataset.id = String(d.id);
+    if (d.name) el.setAttribute('data-control', d.name);
+    el.dataset.align = d.align || 'None';
+    if (d.hint) el.dataset.hint = d.hint;
+    if (d.visible === false) el.hidden = true;
+    if (d.enabled === false) el.classList.add('disabled');
+    if (d.focused) el.classList.add('focused');
+    const draw = KINDS[d.kind] || KINDS.panel;
+    const childHost = draw.call(this, el, d) || el;
+    for (const childId of d.children || []) {
+      const c = this.store.get(childId);
+      if (!c || c.kind === 'popupmenu' || c.kind === 'mainmenu') continue;
+      const childEl = this.element(childId);
+      if (childEl) childHost.append(childEl);
+    }
+    if (!FLOW_KINDS.has(d.kind) && childHost === el) {
+      el.classList.add('align-host');
+      this.observer.observe(el);
+    }
+    el.addEventListener('contextmenu', (event) => {
+      if (event.target.closest('.ctl') !== el) return;
+      event.preventDefault();
+      event.stopPropagation();
+      const p = this.app.desktopPoint(event.clientX, event.clientY);
+      this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...(event.target.closest('[data-node]') ? { node: Number(event.target.closest('[data-node]').dataset.node) } : {}) });
+    });
+    if (old && old.parentNode) {
+      old.replaceWith(el);
+      if (old.classList.contains('mounted-root')) el.classList.add('mounted-root');
+    }
+    this.elements.set(id, el);
+    requestAnimationFrame(() => this.#layoutChildren(el));
+    return el;
+  }
+
+  // Lays the children of an align host out as a desktop form does: top, bottom, left and right
+  // bands in order, the client child in the rest, unaligned children at their bounds.
+  #layoutChildren(el) {
+    if (!el.classList.contains('align-host')) return;
+    let top = 0, left = 0, right = el.clientWidth, bottom = el.clientHeight;
+    const kids = [...el.children].filter((c) => c.classList.contains('ctl') && !c.hidden);
+    const order = ['Top', 'Bottom', 'Left', 'Right', 'Client'];
+    for (const align of order) {
+      for (const c of kids) {
+        if (c.dataset.align !== align) continue;
+        const d = this.store.get(Number(c.dataset.id)) || { bounds: {} };
+        const b = d.bounds || {};
+        c.style.position = 'absolute';
+        if (align === 'Top' || align === 'Bottom') {
+          c.style.left = `${left}px`; c.style.width = `${Math.max(0, right - left)}px`;
+          c.style.height = b.height ? `${b.height}px` : '';
+          const h = b.height || c.offsetHeight;
+          if (align === 'Top') { c.style.top = `${top}px`; top += h; } else { bottom -= h; c.style.top = `${bottom}px`; }
+        } else if (align === 'Left' || align === 'Right') {
+          c.style.top = `${top}px`; c.style.height = `${Math.max(0, bottom - top)}px`;
+          c.style.width = b.width ? `${b.width}px` : '';
+          const w = b.width || c.offsetWidth;
+          if (align === 'Left') { c.style.left = `${left}px`; left += w; } else { right -= w; c.style.left = `${right}px`; }
+        } else {
+          Object.assign(c.style, { left: `${left}px`, top: `${top}px`, width: `${Math.max(0, right - left)}px`, height: `${Math.max(0, bottom - top)}px` });
+        }
+      }
+    }
+    for (const c of kids) {
+      if (order.includes(c.dataset.align)) continue;
+      const d = this.store.get(Number(c.dataset.id)) || {};
+      const b = d.bounds || {};
+      if (b.width || b.height) {
+        Object.assign(c.style, { position: 'absolute', left: `${b.left}px`, top: `${b.top}px`, width: `${b.width}px`, height: `${b.height}px` });
+      } else {
+        c.style.position = 'relative';
+      }
+    }
+  }
+
+  #popup(d) {
+    if (!d.open) { this.#closePopup(d.id); return; }
+    const toItems = (items) => (items || []).map((i) => ({
+      ...i,
+      radio: !!i.group,
+      items: i.items && i.items.length ? toItems(i.items) : null,
+      pick: () => this.input(d, { type: 'choose', item: i.id }),
+    }));
+    const p = this.app.screenToClient(d.x, d.y);
+    let picked = false;
+    const items = toItems(d.items).map((i) => ({ ...i, pick: () => { picked = true; i.pick(); } }));
+    const menu = showMenu(items, p.x, p.y, {
+      name: d.name,
+      onClose: () => {
+        this.openPopups.delete(d.id);
+        if (!picked) this.input(d, { type: 'dismiss' });
+      },
+    });
+    this.openPopups.set(d.id, menu);
+  }
+
+  #closePopup(id) {
+    if (this.openPopups.has(id)) { this.openPopups.delete(id); closeMenus(); }
+  }
+}
+
+function caption(el, text, accelerator) {
+  const [nodes] = captionNodes(text || '', accelerator);
+  el.append(nodes);
+}
+
+// Drawing per kind: each fills `el` and answers the element that takes the children (or nothing).
+const KINDS = {
+  panel(el, d) {
+    if (d.caption && d.kind === 'label') caption(el, d.caption);
+  },
+  label(el, d) { caption(el, d.caption); },
+  form(el, d) {
+    el.classList.add('ctl-form');
+  },
+  statusbar(el, d) {
+    for (const [i, p] of (d.panels || [{ text: d.caption || '' }]).entries()) {
+      const panel = document.createElement('span');
+      panel.className = 'status-panel';
+      panel.dataset.panel = String(i);
+      panel.textContent = typeof p === 'string' ? p : (p.text || '');
+      if (p.width) panel.style.width = `${p.width}px`;
+      el.append(panel);
+    }
+  },
+  led(el, d) {
+    el.classList.add(`led-${d.color || 'green'}`);
+    el.classList.toggle('lit', !!d.lit);
+    el.dataset.color = d.color || '';
+    el.dataset.lit = d.lit ? 'true' : 'false';
+    el.setAttribute('role', 'img');
+    el.setAttribute('aria-label', d.hint || d.name);
+  },
+  toolbar(el, d) { el.setAttribute('role', 'toolbar'); },
+  button(el, d) { return drawButton.call(this, el, d); },
+  toolbutton(el, d) { return drawButton.call(this, el, d); },
+  checkbutton(el, d) { return drawButton.call(this, el, d); },
+  treelist(el, d) { drawTree.call(this, el, d); return document.createElement('div'); },
+  dbtreelist(el, d) { drawTree.call(this, el, d); return document.createElement('div'); },
+  listbox(el, d) {
+    const list = document.createElement('ul');
+    list.className = 'listbox';
+    list.tabIndex = 0;
+    (d.items || []).forEach((text, i) => {
+      const li = document.createElement('li');
+      li.textContent = typeof text === 'string' ? text : (text.text || '');
+      li.dataset.index = String(i);
+      if (i === d.itemIndex || i === d.selected) li.classList.add('selected');
+      li.addEventListener('click', () => this.input(d, { type: 'select', index: i }));
+      li.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', index: i }));
+      list.append(li);
+    });
+    list.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+    el.append(list);
+    return document.createElement('div');
+  },
+  combobox(el, d) {
+    if (d.style === 'dropdownlist' || d.editable === false) {
+      const select = document.createElement('select');
+      (d.items || []).forEach((text, i) => {
+        const o = document.createElement('option');
+        o.value = String(i);
+        o.textContent = typeof text === 'string' ? text : (text.text || '');
+        if (i === d.itemIndex) o.selected = true;
+        select.append(o);
+      });
+      select.disabled = d.enabled === false;
+      select.addEventListener('change', () => this.input(d, { type: 'select', index: Number(select.value) }));
+      el.append(select);
+    } else {
+      const input = document.createElement('input');
+      const listId = `dl-${d.id}`;
+      input.value = d.text || '';
+      input.setAttribute('list', listId);
+      const datalist = document.createElement('datalist');
+      datalist.id = listId;
+      for (const text of d.items || []) {
+        const o = document.createElement('option');
+        o.value = typeof text === 'string' ? text : (text.text || '');
+        datalist.append(o);
+      }
+      input.addEventListener('input', () => this.input(d, { type: 'change', text: input.value }));
+      input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+      el.append(input, datalist);
+    }
+    return document.createElement('div');
+  },
+  edit(el, d) {
+    const multi = !!d.multiline;
+    const input = document.createElement(multi ? 'textarea' : 'input');
+    input.value = d.text || '';
+    input.readOnly = !!d.readOnly;
+    input.disabled = d.enabled === false;
+    input.addEventListener('input', () => this.input(d, { type: 'change', text: input.value }));
+    input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+    input.addEventListener('focus', () => this.input(d, { type: 'focus' }));
+    el.append(input);
+    return document.createElement('div');
+  },
+  pagecontrol(el, d) {
+    const tabs = document.createElement('div');
+    tabs.className = 'tabs';
+    tabs.setAttribute('role', 'tablist');
+    const pages = document.createElement('div');
+    pages.className = 'tab-pages align-host';
+    const sheets = (d.children || []).map((id) => this.store.get(id)).filter(Boolean);
+    const active = d.activePage !== undefined ? d.activePage : (d.tabIndex !== undefined ? d.tabIndex : 0);
+    sheets.forEach((s, i) => {
+      if (s.tabVisible === false) return;
+      const tab = document.createElement('button');
+      tab.type = 'button';
+      tab.className = 'tab';
+      tab.setAttribute('role', 'tab');
+      tab.setAttribute('data-control', `${s.name}-tab`);
+      caption(tab, s.caption || s.name);
+      tab.classList.toggle('active', i === active);
+      tab.setAttribute('aria-selected', i === active ? 'true' : 'false');
+      tab.addEventListener('click', () => this.input(d, { type: 'select', index: i }));
+      tabs.append(tab);
+    });
+    el.append(tabs, pages);
+    el.classList.add('flow-column');
+    requestAnimationFrame(() => {
+      for (const [i, s] of sheets.entries()) {
+        const sheetEl = this.elements.get(s.id);
+        if (sheetEl) sheetEl.hidden = i !== active || s.visible === false;
+      }
+    });
+    this.observer.observe(pages);
+    return pages;
+  },
+  tabsheet(el, d) {},
+  splitter(el, d) {
+    el.setAttribute('role', 'separator');
+    el.addEventListener('mousedown', (event) => {
+      event.preventDefault();
+      const vertical = d.align === 'Left' || d.align === 'Right';
+      const start = vertical ? event.clientX : event.clientY;
+      const onMove = () => {};
+      const onUp = (e) => {
+        document.removeEventListener('mousemove', onMove);
+        document.removeEventListener('mouseup', onUp);
+        const delta = (vertical ? e.clientX : e.clientY) - start;
+        if (delta) this.input(d, { type: 'moved', delta });
+      };
+      document.addEventListener('mousemove', onMove);
+      document.addEventListener('mouseup', onUp);
+    });
+  },
+  grid(el, d) {
+    const table = document.createElement('table');
+    table.className = 'grid';
+    const head = document.createElement('tr');
+    for (const c of d.columns || []) {
+      if (c.visible === false) continue;
+      const th = document.createElement('th');
+      th.textContent = c.caption || '';
+      if (c.width) th.style.width = `${c.width}px`;
+      head.append(th);
+    }
+    table.append(head);
+    (d.rows || []).forEach((row, r) => {
+      const tr = document.createElement('tr');
+      if (r === d.row || r === d.current) tr.classList.add('selected');
+      for (const cell of (row.cells || row)) {
+        const td = document.createElement('td');
+        td.textContent = cell === null ? '' : String(cell);
+        tr.append(td);
+      }
+      tr.addEventListener('click', () => this.input(d, { type: 'select', row: r }));
+      tr.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', row: r }));
+      table.append(tr);
+    });
+    el.append(table);
+    return document.createElement('div');
+  },
+  browser(el, d) {
+    const host = document.createElement('div');
+    host.className = 'embedded-page';
+    el.append(host);
+    if (d.browser !== undefined && d.browser !== null) this.app.embedPage(host, d.browser);
+    return document.createElement('div');
+  },
+  messagebox(el, d) {},
+  popupmenu() { return document.createElement('div'); },
+  mainmenu() { return document.createElement('div'); },
+};
+
+function drawButton(el, d) {
+  const b = document.createElement('button');
+  b.type = 'button';
+  b.className = 'ctl-button-face';
+  if (d.caption) caption(b, d.caption);
+  b.disabled = d.enabled === false;
+  const checkable = d.kind === 'checkbutton' || d.style === 'check' || d.checked !== undefined;
+  if (checkable) {
+    b.setAttribute('aria-pressed', d.checked || d.down ? 'true' : 'false');
+    if (d.checked || d.down) b.classList.add('down');
+  }
+  if (d.dropdown || d.style === 'dropdown') b.classList.add('dropdown');
+  b.addEventListener('click', (event) => {
+    const box = b.getBoundingClientRect();
+    const p = this.app.desktopPoint(box.left, box.bottom);
+    this.input(d, { type: 'click', x: p.x, y: p.y });
+    event.stopPropagation();
+  });
+  b.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+  el.append(b);
+  return document.createElement('div');
+}
+
+function keyInput(d, event) {
+  const keys = ['Enter', 'Escape', 'Delete', 'Insert', 'Tab', 'F2', 'F1'];
+  if (!keys.includes(event.key) && !(event.ctrlKey && event.key.length === 1)) return;
+  this.input(d, { type: 'key', key: event.key, ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey });
+  if (event.key !== 'Tab') event.preventDefault();
+}
+
+function drawTree(el, d) {
+  const tree = document.createElement('div');
+  tree.className = 'tree';
+  tree.setAttribute('role', 'tree');
+  tree.tabIndex = 0;
+  if ((d.columns || []).length > 1 || d.showHeader) {
+    const header = document.createElement('div');
+    header.className = 'tree-header';
+    header.hidden = !d.showHeader;
+    for (const c of d.columns || []) {
+      if (c.visible === false) continue;
+      const h = document.createElement('span');
+      h.textContent = c.caption || '';
+      if (c.width) h.style.width = `${c.width}px`;
+      header.append(h);
+    }
+    tree.append(header);
+  }
+  const visibleFlat = [];
+  const add = (nodes, parent, depth) => {
+    for (const n of nodes || []) {
+      const row = document.createElement('div');
+      row.className = 'tree-node';
+      row.setAttribute('role', 'treeitem');
+      row.dataset.node = String(n.id);
+      row.style.paddingLeft = `${4 + depth * 16}px`;
+      if (n.selected) row.classList.add('selected');
+      if (n.id === d.focusedNode) row.classList.add('focused-node');
+      const twisty = document.createElement('span');
+      twisty.className = 'twisty';
+      const hasKids = n.children && n.children.length;
+      twisty.textContent = hasKids ? (n.expanded ? '▾' : '▸') : '';
+      twisty.addEventListener('click', (event) => {
+        event.stopPropagation();
+        this.input(d, { type: n.expanded ? 'collapse' : 'expand', node: n.id });
+      });
+      const text = document.createElement('span');
+      text.className = 'tree-text';
+      const cells = n.cells || [n.text];
+      text.textContent = cells[0] || '';
+      row.append(twisty, text);
+      for (const extra of cells.slice(1)) {
+        const c = document.createElement('span');
+        c.className = 'tree-cell';
+        c.textContent = extra;
+        row.append(c);
+      }
+      if (d.editing && d.editing.node === n.id) {
+        const editor = document.createElement('input');
+        editor.className = 'tree-editor';
+        editor.value = d.editing.text || '';
+        editor.addEventListener('keydown', (event) => {
+          event.stopPropagation();
+          if (event.key === 'Enter') this.input(d, { type: 'edit-end', text: editor.value, accept: true });
+          if (event.key === 'Escape') this.input(d, { type: 'edit-end', accept: false });
+        });
+        editor.addEventListener('blur', () => this.input(d, { type: 'edit-end', text: editor.value, accept: true }));
+        text.replaceWith(editor);
+        requestAnimationFrame(() => editor.focus());
+      }
+      row.addEventListener('click', () => this.input(d, { type: 'click', node: n.id }));
+      row.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', node: n.id }));
+      row.draggable = true;
+      row.addEventListener('dragstart', (event) => {
+        event.dataTransfer.setData('text/x-vt-nodes', JSON.stringify({ control: d.id, nodes: [n.id] }));
+        this.input(d, { type: 'dragstart', node: n.id });
+      });
+      row.addEventListener('dragover', (event) => event.preventDefault());
+      row.addEventListener('drop', (event) => {
+        event.preventDefault();
+        let data = {};
+        try { data = JSON.parse(event.dataTransfer.getData('text/x-vt-nodes')); } catch { return; }
+        if (data.control === d.id) this.input(d, { type: 'drop', nodes: data.nodes, target: n.id });
+      });
+      tree.append(row);
+      visibleFlat.push(n);
+      if (hasKids && n.expanded) add(n.children, n, depth + 1);
+    }
+  };
+  add(d.nodes, null, 0);
+  tree.addEventListener('keydown', (event) => {
+    const i = visibleFlat.findIndex((n) => n.id === d.focusedNode);
+    const move = (j) => {
+      const n = visibleFlat[Math.max(0, Math.min(visibleFlat.length - 1, j))];
+      if (n) this.input(d, { type: 'select', node: n.id });
+    };
+    if (event.key === 'ArrowDown') { move(i + 1); event.preventDefault(); return; }
+    if (event.key === 'ArrowUp') { move(i - 1); event.preventDefault(); return; }
+    if (event.key === 'ArrowRight' && i >= 0) { this.input(d, { type: 'expand', node: visibleFlat[i].id }); return; }
+    if (event.key === 'ArrowLeft' && i >= 0) { this.input(d, { type: 'collapse', node: visibleFlat[i].id }); return; }
+    keyInput.call(this, d, event);
+  });
+  el.append(tree);
+}
