@@ -137,6 +137,8 @@ FetchResult FetchHttp(const std::string& url, const FetchLimits& limits,
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_timeout.count()));
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_bytes));
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");  // every coding libcurl can decode
+  // Cookies set along a redirect chain are sent on its next steps (kept for this fetch only).
+  curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/5.0 (X11; Linux x86_64) Vellumtrace/0.1");
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);

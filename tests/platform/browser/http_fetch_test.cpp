@@ -55,6 +55,19 @@ TEST(HttpFetch, FollowsRedirectsAndKeepsOnlyTheLastHeaders) {
   EXPECT_EQ(f.header_text.find("Location"), std::string::npos);
 }
 
+TEST(HttpFetch, CookiesSetOnARedirectAreSentOnTheNextStep) {
+  TestServer s;
+  s.server().Get("/login", [](const httplib::Request&, httplib::Response& r) {
+    r.set_header("Set-Cookie", "session=abc; Path=/");
+    r.set_redirect("/home", 302);
+  });
+  s.server().Get("/home", [](const httplib::Request& req, httplib::Response& r) {
+    r.set_content(req.get_header_value("Cookie"), "text/plain");
+  });
+  std::atomic<bool> cancel{false};
+  EXPECT_EQ(FetchHttp(s.Url("/login"), Quick(), cancel).body, "session=abc");
+}
+
 TEST(HttpFetch, EndlessRedirectsStopAtTheLimit) {
   TestServer s;
   s.server().Get(
