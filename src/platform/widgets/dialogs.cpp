@@ -302,10 +302,13 @@ void RunModalLoop(const std::function<bool()>& done) {
     return;
   }
   // The UI loop: wait for the display's input (posted from its socket threads) and run it.
+  // Something waiting that ProcessMessages leaves alone is a quit request of an outer loop: the
+  // program is closing, so the modal form gives up (and closes as Cancel).
   auto& loop = msgloop::UiLoop();
   while (!done()) {
-    loop.WaitMessage(msgloop::Milliseconds(250));
-    loop.ProcessMessages();
+    bool waiting = loop.WaitMessage(msgloop::Milliseconds(250));
+    int ran = loop.ProcessMessages();
+    if (waiting && ran == 0 && loop.WaitMessage(msgloop::Milliseconds(0))) return;
   }
 }
 

@@ -64,5 +64,19 @@ TEST(ModalLoopTest, MessageBoxWaitsInTheUiLoopUntilTheDisplayAnswers) {
   EXPECT_EQ(answer, ModalResult::No);
 }
 
+TEST(ModalLoopTest, AQuitRequestEndsTheModalLoopAsCancel) {
+  msgloop::MessageLoop loop;
+  UseDisplayForModals(true);
+  loop.PostTask([&] { loop.PostQuitMessage(0); });
+  auto start = std::chrono::steady_clock::now();
+  ModalResult answer =
+      MessageBox("Still there?", "Vellumtrace", MessageIcon::Question, MessageButtons::YesNo);
+  UseDisplayForModals(false);
+  EXPECT_EQ(answer, ModalResult::Cancel);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+  msgloop::MSG msg;
+  EXPECT_FALSE(loop.GetMessage(msg));  // the quit is still there for the outer loop
+}
+
 }  // namespace
 }  // namespace vt::widgets
