@@ -36,7 +36,8 @@ class ShellRoutingTest : public ::testing::Test {
     server_ = std::make_unique<DisplayServer>(options, *ui_, *shell_, hub_);
     server_->Start();
     window_ = &shell_->OpenMainWindow("file://" + (dir_ / "p.html").string());
-    ASSERT_TRUE(loop_.PumpUntil([&] { return !window_->Browser().Busy(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(
+        loop_.PumpUntil([&] { return !window_->Browser().Busy(); }, std::chrono::seconds(10)));
   }
   void TearDown() override {
     shell_->CloseAllWindows();
@@ -46,8 +47,9 @@ class ShellRoutingTest : public ::testing::Test {
   }
   void StopServer() {
     auto stopped = std::async(std::launch::async, [&] { server_->Stop(); });
-    loop_.PumpUntil([&] { return stopped.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                    std::chrono::seconds(10));
+    loop_.PumpUntil(
+        [&] { return stopped.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        std::chrono::seconds(10));
   }
 
   // Posts one input from another thread while this (the UI) thread keeps its loop running.
@@ -59,8 +61,9 @@ class ShellRoutingTest : public ::testing::Test {
       auto res = client.Post("/api/input", headers, input.dump(), "application/json");
       return res ? res->body : std::string("{\"error\":\"no answer\"}");
     });
-    loop_.PumpUntil([&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                    std::chrono::seconds(10));
+    loop_.PumpUntil(
+        [&] { return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        std::chrono::seconds(10));
     return json::parse(reply.get());
   }
 
@@ -121,6 +124,7 @@ TEST_F(ShellRoutingTest, SelectionFromTheDisplayBecomesTheDocumentsTextSelection
 
 TEST_F(ShellRoutingTest, StyleChangesArePushedAndReplacedTreesReloadTheMirror) {
   ASSERT_TRUE(shell_->MirrorHtml(window_->Browser().Id()));
+  loop_.ProcessMessages();  // the reload of the page's arrival goes out first
   auto document = window_->Browser().Document();
   auto cell = document->getElementById("cell");
   uint64_t seq = hub_.LastSeq();

@@ -217,7 +217,11 @@ const KINDS = {
     el.setAttribute('role', 'img');
     el.setAttribute('aria-label', d.hint || d.name);
   },
-  toolbar(el, d) { el.setAttribute('role', 'toolbar'); },
+  toolbar(el, d) { el.setAttribute('role', 'toolbar'); el.classList.toggle('show-captions', d.showCaptions !== false); },
+  memo(el, d) { return KINDS.edit.call(this, el, d); },
+  fontdialog(el, d) {},
+  colordialog(el, d) {},
+  folderdialog(el, d) {},
   button(el, d) { return drawButton.call(this, el, d); },
   toolbutton(el, d) { return drawButton.call(this, el, d); },
   checkbutton(el, d) { return drawButton.call(this, el, d); },
@@ -265,19 +269,20 @@ const KINDS = {
         o.value = typeof text === 'string' ? text : (text.text || '');
         datalist.append(o);
       }
-      input.addEventListener('input', () => this.input(d, { type: 'change', text: input.value }));
+      input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value }));
+      input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
       input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
       el.append(input, datalist);
     }
     return document.createElement('div');
   },
   edit(el, d) {
-    const multi = !!d.multiline;
+    const multi = !!d.multiline || d.kind === 'memo';
     const input = document.createElement(multi ? 'textarea' : 'input');
     input.value = d.text || '';
     input.readOnly = !!d.readOnly;
     input.disabled = d.enabled === false;
-    input.addEventListener('input', () => this.input(d, { type: 'change', text: input.value }));
+    input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value, selStart: input.selectionStart }));
     input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
     input.addEventListener('focus', () => this.input(d, { type: 'focus' }));
     el.append(input);
@@ -290,9 +295,9 @@ const KINDS = {
     const pages = document.createElement('div');
     pages.className = 'tab-pages align-host';
     const sheets = (d.children || []).map((id) => this.store.get(id)).filter(Boolean);
-    const active = d.activePage !== undefined ? d.activePage : (d.tabIndex !== undefined ? d.tabIndex : 0);
+    const active = d.activePageIndex !== undefined ? d.activePageIndex : 0;
     sheets.forEach((s, i) => {
-      if (s.tabVisible === false) return;
+      if (s.tabVisible === false || (d.tabs && d.tabs[i] && d.tabs[i].visible === false)) return;
       const tab = document.createElement('button');
       tab.type = 'button';
       tab.className = 'tab';
@@ -301,7 +306,7 @@ const KINDS = {
       caption(tab, s.caption || s.name);
       tab.classList.toggle('active', i === active);
       tab.setAttribute('aria-selected', i === active ? 'true' : 'false');
-      tab.addEventListener('click', () => this.input(d, { type: 'select', index: i }));
+      tab.addEventListener('click', () => this.input(d, { type: 'select-tab', index: i }));
       tabs.append(tab);
     });
     el.append(tabs, pages);
@@ -318,37 +323,52 @@ const KINDS = {
   tabsheet(el, d) {},
   splitter(el, d) {
     el.setAttribute('role', 'separator');
+    const vertical = d.orientation === 'vertical' || d.align === 'Left' || d.align === 'Right';
+    if (d.thickness) el.style[vertical ? 'width' : 'height'] = `${d.thickness}px`;
     el.addEventListener('mousedown', (event) => {
       event.preventDefault();
-      const vertical = d.align === 'Left' || d.align === 'Right';
       const start = vertical ? event.clientX : event.clientY;
-      const onMove = () => {};
+      const from = d.paneSize || 0;
+      const pane = this.elements.get(d.pane);
+      const before = pane ? (vertical ? pane.offsetLeft < el.offsetLeft : pane.offsetTop < el.offsetTop) : true;
       const onUp = (e) => {
-        document.removeEventListener('mousemove', onMove);
         document.removeEventListener('mouseup', onUp);
         const delta = (vertical ? e.clientX : e.clientY) - start;
-        if (delta) this.input(d, { type: 'moved', delta });
+        if (delta) this.input(d, { type: 'move', size: Math.max(0, Math.round(from + (before ? delta : -delta))) });
       };
-      document.addEventListener('mousemove', onMove);
       document.addEventListener('mouseup', onUp);
     });
+  },
+  checkbox(el, d) {
+    const label = document.createElement('label');
+    const box = document.createElement('input');
+    box.type = 'checkbox';
+    box.checked = !!d.checked;
+    box.disabled = d.enabled === false;
+    box.addEventListener('click', (event) => { event.preventDefault(); this.input(d, { type: 'click' }); });
+    label.append(box, ' ');
+    caption(label, d.caption);
+    el.append(label);
+    return document.createElement('div');
   },
   grid(el, d) {
     const table = document.createElement('table');
     table.className = 'grid';
     const head = document.createElement('tr');
-    for (const c of d.columns || []) {
+    for (const [i, c] of (d.columns || []).entries()) {
       if (c.visible === false) continue;
       const th = document.createElement('th');
       th.textContent = c.caption || '';
+      th.addEventListener('click', () => this.input(d, { type: 'sort', column: i }));
       if (c.width) th.style.width = `${c.width}px`;
       head.append(th);
     }
     table.append(head);
     (d.rows || []).forEach((row, r) => {
       const tr = document.createElement('tr');
-      if (r === d.row || r === d.current) tr.classList.add('selected');
-      for (const cell of (row.cells || row)) {
+      if (r === d.focusedRow) tr.classList.add('selected');
+      const shown = (row.cells || row).filter((_, i) => !d.columns || !d.columns[i] || d.columns[i].visible !== false);
+      for (const cell of shown) {
         const td = document.createElement('td');
         td.textContent = cell === null ? '' : String(cell);
         tr.append(td);
@@ -364,7 +384,8 @@ const KINDS = {
     const host = document.createElement('div');
     host.className = 'embedded-page';
     el.append(host);
-    if (d.browser !== undefined && d.browser !== null) this.app.embedPage(host, d.browser);
+    const id = d.browserId !== undefined ? d.browserId : d.browser;
+    if (id !== undefined && id !== null) this.app.embedPage(host, id);
     return document.createElement('div');
   },
   messagebox(el, d) {},
@@ -373,12 +394,13 @@ const KINDS = {
 };
 
 function drawButton(el, d) {
+  if (d.style === 'separator') { el.classList.add('tb-separator'); return document.createElement('div'); }
   const b = document.createElement('button');
   b.type = 'button';
   b.className = 'ctl-button-face';
   if (d.caption) caption(b, d.caption);
   b.disabled = d.enabled === false;
-  const checkable = d.kind === 'checkbutton' || d.style === 'check' || d.checked !== undefined;
+  const checkable = d.style === 'check' || d.kind === 'checkbox';
   if (checkable) {
     b.setAttribute('aria-pressed', d.checked || d.down ? 'true' : 'false');
     if (d.checked || d.down) b.classList.add('down');
