@@ -5,8 +5,11 @@
 
 #include "platform/ado/query.h"
 #include "platform/ado/table.h"
+#include "platform/widgets/internal.h"
 
 namespace vt::widgets {
+
+using detail::FlagScope;
 
 namespace {
 
@@ -31,16 +34,6 @@ int Compare(const ado::Variant& a, const ado::Variant& b) {
   std::string x = Lower(a.AsString()), y = Lower(b.AsString());
   return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
 }
-
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = old_; }
-
- private:
-  bool& flag_;
-  bool old_;
-};
 
 }  // namespace
 

@@ -7,21 +7,13 @@
 #include <unordered_set>
 
 #include "platform/ado/table.h"
+#include "platform/widgets/internal.h"
 
 namespace vt::widgets {
 
+using detail::FlagScope;
+
 namespace {
-
-// Sets a flag for the lifetime of the object and restores the old value after.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = old_; }
-
- private:
-  bool& flag_;
-  bool old_;
-};
 
 bool Writing(const ado::DataSet& ds) {
   return ds.State() == ado::DataSetState::Insert || ds.State() == ado::DataSetState::Edit;
