@@ -210,6 +210,11 @@ class SessionList {
   static void ResetForTests();
 };
 
+// The lookup of the filter-tree position saved for an address (the storage code provides it; the
+// band registers it at start-up). Answers -1 when none is saved; may throw on database errors.
+using SavedSelectionLookup = std::int32_t (*)(TmyDOM& session, const std::string& address);
+void SetSavedSelectionLookup(SavedSelectionLookup lookup);
+
 // The most recently created page session of the process (the browser helper binds to it).
 TmyDOM* CurrentSession();
 void SetCurrentSession(TmyDOM* session);

@@ -292,6 +292,14 @@ void ParseRun::WalkLinks(const dom::Document& document, int frame, TreeNodeRef p
   (void)group;
 }
 
+namespace {
+SavedSelectionLookup g_saved_selection = nullptr;
+}  // namespace
+
+void SetSavedSelectionLookup(SavedSelectionLookup lookup) {
+  g_saved_selection = lookup;
+}
+
 void TmyDOM::RestoreSelectedNode(std::int32_t saved) {
   SelectedIndex = saved;
   if (SelectedIndex < 0 || SelectedIndex >= EntryCount) return;
@@ -336,6 +344,10 @@ void TmyDOM::ParseDocument() {
       CancelRequested = false;
       SetStatusText("Parsing cancelled");
       return;
+    }
+    if (g_saved_selection) {
+      RestoreSelectedNode(
+          g_saved_selection(*this, Browser ? Browser->LocationURL() : std::string()));
     }
     Status = EntryCount < 1 ? kStatusNoData : kStatusReady;
   } catch (const Superseded&) {

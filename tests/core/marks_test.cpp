@@ -158,6 +158,19 @@ TEST_F(Marks, SavedPositionBeyondTheParseSelectsNothing) {
   EXPECT_TRUE(s.Entries[3]->Node.Selected());
 }
 
+TEST_F(Marks, ParseRestoresThePositionSavedForTheAddress) {
+  static std::string asked;
+  SetSavedSelectionLookup([](TmyDOM&, const std::string& address) -> std::int32_t {
+    asked = address;
+    return 1;
+  });
+  TmyDOM& s = Parse("r.html", Page("<a href='1'>one</a><a href='2'>two</a>"));
+  SetSavedSelectionLookup(nullptr);
+  EXPECT_EQ(asked, browser::FileUrlFromPath((dir_ / "r.html").string()));
+  EXPECT_EQ(s.SelectedIndex, 1);
+  EXPECT_EQ(tree_.FocusedNode(), s.Entries[2]->Node);
+}
+
 TEST_F(Marks, ViewSourceOpensTheSourceAsText) {
   TmyDOM& s = Parse("v.html", Page("<p>shown</p>"));
   const std::size_t before = browser::BrowserWindows().size();

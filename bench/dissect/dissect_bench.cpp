@@ -1,0 +1,137 @@
+// Dissects every corpus page (DOM build and parse) and, in the same run on the same pages, the
+// lxml peer (bench/dissect/peer_lxml.py). Prints both times, the ratio and our peak memory.
+//   dissect_bench [CORPUS_DIR] [--runs N]
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/myDOM.h"
+#include "platform/browser/url.h"
+#include "platform/dom/document.h"
+#include "platform/widgets/indicators.h"
+#include "platform/widgets/treelist.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Page {
+  std::string path;
+  std::string url;
+  std::string bytes;
+};
+
+struct Times {
+  double build = 0;  // seconds building documents
+  double parse = 0;  // seconds in ParseDocument
+  long entries = 0;
+};
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+Times DissectAll(const std::vector<Page>& pages) {
+  Times t;
+  vt::widgets::StatusBar status_bar("sb1");
+  vt::widgets::TreeList tree("tv");
+  auto* session = new vt::TmyDOM();
+  session->InitSession(nullptr, nullptr, &status_bar, nullptr);
+  session->FilterTree = &tree;
+  for (const Page& page : pages) {
+    auto a = Clock::now();
+    auto doc = vt::dom::Document::Create();
+    doc->Load(page.bytes, page.url);
+    auto b = Clock::now();
+    session->Document = doc;
+    session->WorkDocument = doc;
+    session->ParseDocument();
+    auto c = Clock::now();
+    t.build += Seconds(a, b);
+    t.parse += Seconds(b, c);
+    t.entries += session->EntryCount;
+  }
+  session->ReleaseSession();
+  return t;
+}
+
+// Runs the peer on the same files; its own clock excludes interpreter start-up.
+bool RunPeer(const std::vector<Page>& pages, double& seconds, long& entries) {
+  std::string cmd = "/usr/bin/python3 '" + std::string(VT_PEER_SCRIPT) + "'";
+  for (const Page& p : pages) cmd += " '" + p.path + "'";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (!pipe) return false;
+  long count = 0;
+  const bool ok = std::fscanf(pipe, "%ld %ld %lf", &count, &entries, &seconds) == 3;
+  return pclose(pipe) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = VT_CORPUS_DIR;
+  int runs = 3;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else {
+      dir = a;
+    }
+  }
+  std::vector<Page> pages;
+  std::size_t total_bytes = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    if (!e.is_regular_file()) continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    std::string path = std::filesystem::absolute(e.path()).string();
+    pages.push_back({path, vt::browser::FileUrlFromPath(path), s.str()});
+    total_bytes += pages.back().bytes.size();
+  }
+  std::sort(pages.begin(), pages.end(),
+            [](const Page& a, const Page& b) { return a.path < b.path; });
+  if (pages.empty()) {
+    std::fprintf(stderr, "dissect_bench: no pages in %s\n", dir.c_str());
+    return 1;
+  }
+
+  Times best{1e9, 1e9, 0};
+  double best_total = 1e9;
+  for (int r = 0; r < runs; ++r) {
+    Times t = DissectAll(pages);
+    if (t.build + t.parse < best_total) {
+      best_total = t.build + t.parse;
+      best = t;
+    }
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+
+  double peer_best = 1e9;
+  long peer_entries = 0;
+  for (int r = 0; r < runs; ++r) {
+    double s = 0;
+    if (!RunPeer(pages, s, peer_entries)) {
+      std::fprintf(stderr, "dissect_bench: the lxml peer failed (python3-lxml installed?)\n");
+      return 1;
+    }
+    peer_best = std::min(peer_best, s);
+  }
+
+  std::printf("pages: %zu (%.1f MB), best of %d runs\n", pages.size(), total_bytes / 1e6, runs);
+  std::printf("vellumtrace: %.3f s (DOM build %.3f s, ParseDocument %.3f s), %ld entries\n",
+              best_total, best.build, best.parse, best.entries);
+  std::printf("lxml peer:   %.3f s, %ld entries\n", peer_best, peer_entries);
+  std::printf("ratio vellumtrace / peer: %.2f\n", best_total / peer_best);
+  std::printf("peak memory (maxrss): %.1f MB\n", usage.ru_maxrss / 1024.0);
+  return 0;
+}
