@@ -1,10 +1,10 @@
 #include "publishing/PageTemplate.h"
 
-namespace vt {
-namespace {
+#include "config/myRegistry.h"
 
-// A title is page text, not mark-up: a "<" or "&" in it must not open a tag or a reference.
-std::string EscapeText(std::string_view text) {
+namespace vt {
+
+std::string EscapeHtmlText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -24,6 +24,8 @@ std::string EscapeText(std::string_view text) {
   }
   return out;
 }
+
+namespace {
 
 // An address inside a double-quoted attribute: a double quote would end the attribute, so it is
 // written as %22, which names the same address.
@@ -66,7 +68,7 @@ std::string WrapInPageTemplateFor(std::string_view app_dir, std::string_view con
   page += "<head>";
   page += "<meta http-equiv=\"pragma\" content=\"cache\">";
   page += "<title>";
-  page += title.empty() ? std::string("Vellumtrace") : EscapeText(title);
+  page += title.empty() ? std::string("Vellumtrace") : EscapeHtmlText(title);
   page += "</title>";
   page += "<link rel=stylesheet href=\"";
   page += StyleSheetUrl(app_dir);
@@ -83,6 +85,11 @@ std::string WrapInPageTemplateFor(std::string_view app_dir, std::string_view con
   page += "</BODY>";
   page += "</HTML>";
   return page;
+}
+
+std::string WrapInPageTemplate(TmyDOM* /*session*/, std::string_view content,
+                               std::string_view title, std::string_view base_url) {
+  return WrapInPageTemplateFor(AppDir(), content, title, base_url);
 }
 
 std::string PrependErrorScript(TmyDOM* /*session*/, std::string_view markup) {

@@ -15,15 +15,19 @@ inline constexpr std::string_view kErrorScript =
     "stopVTError;</script>";
 
 // The complete page around `content`: head with the cache pragma, the title ("Vellumtrace" when
-// empty), the style sheet AppDir + "Vellumtrace.css" linked by a file: address, the error script;
-// then a base element when `base_url` is not empty; then the body. The session is not used (it
-// may be null). The program-wide AppDir is read at each call.
+// empty; otherwise escaped as text), the style sheet AppDir + "Vellumtrace.css" linked by a file:
+// address, the error script; then a base element when `base_url` is not empty; then the body. The
+// session is not used (it may be null). The program-wide AppDir is read at each call.
 std::string WrapInPageTemplate(TmyDOM* session, std::string_view content, std::string_view title,
                                std::string_view base_url);
 
 // The same page with the folder of the style sheet given explicitly (a folder ending with "/").
 std::string WrapInPageTemplateFor(std::string_view app_dir, std::string_view content,
                                   std::string_view title, std::string_view base_url);
+
+// Plain text made safe as element content: "&", "<" and ">" become character references.
+// Titles, snippet names and addresses shown as text go through it.
+std::string EscapeHtmlText(std::string_view text);
 
 // The error script followed directly by `markup`.
 std::string PrependErrorScript(TmyDOM* session, std::string_view markup);
