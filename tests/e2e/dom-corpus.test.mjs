@@ -1,8 +1,9 @@
 // The document model against Debian's Chromium on every page of the corpus: element, table,
 // image and link counts and tag names by source index must agree exactly; the body's rendered
 // text (white-space runs folded to one space) must agree on most pages. Pages differ in text
-// where their own style sheets hide, transform or lay out content, which the model does not
-// apply (it honours inline styles only); the report names them.
+// where their style sheets do more than the model reads of them (it applies display and
+// visibility of simple selectors; not text-transform, flex or grid spacing, pseudo-classes);
+// the report names them.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -14,7 +15,7 @@ const corpus = paths.corpus;
 const dumpTool = process.env.VT_DOM_DUMP ||
     path.join(paths.binary || '', 'tests/platform/dom/dom_dump');
 // Pages whose text must match; the rest are explained by style sheets (see the report).
-const MIN_TEXT_MATCHES = 95;
+const MIN_TEXT_MATCHES = 104;
 const SAMPLES = 40;
 
 const fold = (s) => s.replace(/\s+/g, ' ').trim();

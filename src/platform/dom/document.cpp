@@ -336,6 +336,14 @@ void Document::EnsureNumbered() const {
   numbered_version_ = version;
 }
 
+const SheetCascade& Document::Cascade() const {
+  if (!cascade_ || cascade_version_ != collection_version_) {
+    cascade_ = BuildCascade(*this);
+    cascade_version_ = collection_version_;
+  }
+  return *cascade_;
+}
+
 const std::vector<ElementPtr>& Document::AllElements() const {
   EnsureNumbered();
   return all_;

@@ -26,6 +26,7 @@
 namespace vt::dom {
 
 class Window;
+struct SheetCascade;
 
 // What the system changed in a document (for the display's mirror of it).
 struct Change {
@@ -155,6 +156,8 @@ class Document : public std::enable_shared_from_this<Document> {
   // Numbers every element (sourceIndex) when the tree changed since the last numbering.
   void EnsureNumbered() const;
   const std::vector<ElementPtr>& AllElements() const;
+  // The display rules of the document's STYLE elements, rebuilt after a change.
+  const SheetCascade& Cascade() const;
 
  private:
   explicit Document(std::string url);
@@ -173,6 +176,8 @@ class Document : public std::enable_shared_from_this<Document> {
   mutable std::vector<ElementPtr> all_;
   mutable std::uint64_t base_version_ = 0;
   mutable std::string base_;
+  mutable std::shared_ptr<SheetCascade> cascade_;
+  mutable std::uint64_t cascade_version_ = 0;
 
   struct Sink {
     std::string event;  // lower case

@@ -69,7 +69,7 @@ Display DefaultDisplay(const Element& e) {
   return Display::kInline;
 }
 
-Display DisplayOf(const Element& e) {
+Display DisplayOf(const Element& e, const SheetCascade* cascade) {
   if (e.ns() == Namespace::kHtml) {
     if (e.hasAttribute("hidden")) return Display::kNone;
     if (e.Is("input") && EqualsIgnoreCase(e.getAttribute("type"), "hidden")) return Display::kNone;
@@ -77,7 +77,11 @@ Display DisplayOf(const Element& e) {
     if (e.Is("audio") && !e.hasAttribute("controls")) return Display::kNone;
   }
   Display d = DefaultDisplay(e);
-  const std::string display = InlineProperty(e, "display");
+  std::string display = InlineProperty(e, "display");
+  if (const SheetValues* sheet = SheetValuesOf(cascade, e);
+      sheet && !sheet->display.empty() && (display.empty() || sheet->display_important)) {
+    display = sheet->display;
+  }
   if (display.empty()) return d;
   if (display == "none") return Display::kNone;
   if (d == Display::kNone || d == Display::kReplaced) return d;
@@ -164,6 +168,7 @@ int PreserveMode(const Element& e) {
 class Collector {
  public:
   std::string Run(const Node& root) {
+    cascade_ = CascadeOf(root);
     WalkTree(
         root, [&](const Node& n) { return Enter(n, &n == &root); },
         [&](const Node& n) { Leave(n, &n == &root); });
@@ -196,7 +201,7 @@ class Collector {
     const auto& e = static_cast<const Element&>(n);
     if (top && top->display == Display::kReplaced) return false;
     if (!is_root && ClosedDetailsHides(e)) return false;
-    Display d = DisplayOf(e);
+    Display d = DisplayOf(e, cascade_);
     if (is_root && (d == Display::kNone || d == Display::kReplaced)) d = Display::kBlock;
     if (d == Display::kNone) return false;
     if (e.Is("br")) {
@@ -206,7 +211,12 @@ class Collector {
     int preserve = PreserveMode(e);
     if (preserve == 0) preserve = top ? top->preserve : 1;
     bool hidden = top && top->hidden_text;
-    const std::string visibility = InlineProperty(e, "visibility");
+    std::string visibility = InlineProperty(e, "visibility");
+    if (const SheetValues* sheet = SheetValuesOf(cascade_, e);
+        sheet && !sheet->visibility.empty() &&
+        (visibility.empty() || sheet->visibility_important)) {
+      visibility = sheet->visibility;
+    }
     if (visibility == "hidden" || visibility == "collapse") hidden = true;
     if (visibility == "visible") hidden = false;
     stack_.push_back({&e, d, preserve, hidden});
@@ -325,6 +335,7 @@ class Collector {
     }
   }
 
+  const SheetCascade* cascade_ = nullptr;
   std::string out_;
   std::vector<Level> stack_;
   int breaks_ = 0;
@@ -333,9 +344,10 @@ class Collector {
 };
 
 bool Rendered(const Element& e) {
+  const SheetCascade* cascade = CascadeOf(e);
   for (const Node* n = &e; n; n = n->parent()) {
     const Element* el = AsElement(n);
-    if (el && DisplayOf(*el) == Display::kNone) return false;
+    if (el && DisplayOf(*el, cascade) == Display::kNone) return false;
   }
   return true;
 }
@@ -343,10 +355,11 @@ bool Rendered(const Element& e) {
 }  // namespace
 
 bool IsTextShown(const Node& text) {
+  const SheetCascade* cascade = CascadeOf(text);
   for (const Node* n = text.parent(); n; n = n->parent()) {
     const Element* el = AsElement(n);
     if (!el) continue;
-    const Display d = DisplayOf(*el);
+    const Display d = DisplayOf(*el, cascade);
     if (d == Display::kNone || d == Display::kReplaced) return false;
   }
   return true;

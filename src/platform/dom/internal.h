@@ -46,6 +46,18 @@ std::string RenderedText(const Node& root);
 // Whether the text of a text node is shown (no hidden or replaced element above it).
 bool IsTextShown(const Node& text);
 
+// What the document's own style sheets say of an element's display and visibility ("" = nothing).
+struct SheetValues {
+  std::string display, visibility;
+  bool display_important = false, visibility_important = false;
+};
+struct SheetCascade;
+std::shared_ptr<SheetCascade> BuildCascade(const Document& document);
+// The values for `element` in `cascade` (its document's), or null when no rule applies to it.
+const SheetValues* SheetValuesOf(const SheetCascade* cascade, const Element& element);
+// The cascade of the document holding `node`, or null when detached.
+const SheetCascade* CascadeOf(const Node& node);
+
 // A deep copy of a node (template content included), detached.
 NodePtr CloneNode(const Node& node);
 

@@ -63,6 +63,25 @@ TEST(InnerText, NestedTablesAndClosedDetailsFollowTheirOwnRules) {
             "b");  // no-break spaces stay
 }
 
+TEST(InnerText, ThePagesOwnStyleSheetsHideWhatTheySayIsHidden) {
+  EXPECT_EQ(BodyText("<style>.ad, #promo { display: none } div > .off { visibility: hidden }"
+                     ".ad.keep { display: inline } span:hover { display: none }"
+                     "@media (max-width: 600px) { .wide { display: none } }"
+                     "@media (min-width: 40em) { .narrow { display: none !important } }</style>"
+                     "a<span class=ad>x</span><span class=\"ad keep\">b</span><p id=promo>y</p>"
+                     "<div><span class=off>z</span></div><span class=wide>c</span>"
+                     "<span class=narrow style=\"display:inline\">w</span>"),
+            "ab\r\nc");
+  // Edits that change what the rules match are seen.
+  auto doc = Document::Create();
+  doc->Load("<style>.gone{display:none}</style><body><p id=p>text</p></body>",
+            "http://example.com/");
+  auto p = doc->getElementById("p");
+  EXPECT_EQ(doc->body()->innerText(), "text");
+  p->setAttribute("class", "gone");
+  EXPECT_EQ(doc->body()->innerText(), "");
+}
+
 TEST(InnerText, SettingTextMakesLineBreaksIntoBrElements) {
   auto doc = Document::Create();
   doc->Load("<body><div id=d><b>old</b></div></body>", "http://example.com/");
