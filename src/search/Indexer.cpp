@@ -101,11 +101,21 @@ bool TmyIndexer::IndexStep() {
     }
     if (!indexing_) return false;
     session_->WordsChanged = true;
+    const std::size_t position = text_.Position();
+    const std::int32_t scanned = words_scanned_, added = words_added_;
     std::vector<std::string> pieces = text_.NextPieces(kPiecesPerStep);
     if (pieces.empty()) return false;
     StepTransaction transaction(session_->Connection);
     for (const std::string& piece : pieces) IndexWord(piece);
-    transaction.Commit();
+    try {
+      transaction.Commit();
+    } catch (const std::exception&) {
+      // The step's rows were dropped: the next tick handles the same pieces again.
+      text_.Rewind(position);
+      words_scanned_ = scanned;
+      words_added_ = added;
+      throw;
+    }
     return true;
   } catch (const std::exception& error) {
     session_->LogError(error, "Indexer");

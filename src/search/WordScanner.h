@@ -32,6 +32,10 @@ class WordScanner {
   // 0-based index of the next character to examine; characters, not bytes.
   std::size_t Position() const { return position_; }
   std::size_t Length() const { return text_.size(); }
+  // Goes back to an earlier Position(), so that the pieces after it are answered again.
+  void Rewind(std::size_t position) {
+    position_ = position < text_.size() ? position : text_.size();
+  }
 
  private:
   std::u32string text_;
