@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "platform/msgloop/message_loop.h"
 #include "platform/widgets/dialogs.h"
@@ -109,6 +110,10 @@ void OpenDatabase(TmyDOM& s, const std::string& app_dir) {
   } catch (const std::exception& e) {
     s.LogError(e, "OpenDatabase");
   }
+}
+
+void OpenDatabase(TmyDOM& s) {
+  OpenDatabase(s, AppDir());
 }
 
 int32_t ExecuteSQL(TmyDOM& s, const std::string& sql) {

@@ -45,6 +45,8 @@ std::string DatabaseConnectionString(const std::string& app_dir);
 // everything closed; any other failure is shown with LogError "OpenDatabase" and leaves the tables
 // opened before it open.
 void OpenDatabase(TmyDOM& session, const std::string& app_dir);
+// The same on the program-wide AppDir.
+void OpenDatabase(TmyDOM& session);
 
 // Runs one statement that returns no rows; the number of rows it changed, 0 after an error, which
 // LogError shows as "ExecuteSQL sql=" + sql.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "config/myRegistry.h"
 #include "platform/ado/ado.h"
 #include "storage/schema.h"
 
@@ -15,15 +16,6 @@ namespace vt::storage {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string EnvOr(const char* name, const std::string& fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::string(v) : fallback;
-}
-
-std::string Home() {
-  return EnvOr("HOME", "/tmp");
-}
 
 void WriteNewFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -117,14 +109,6 @@ void EnsureFolder(const std::string& folder, const char* what, InstallResult& re
 
 }  // namespace
 
-std::string DefaultAppDir() {
-  return NormalizeFolder(EnvOr("XDG_DATA_HOME", Home() + "/.local/share") + "/vellumtrace/");
-}
-
-std::string DefaultCacheDir() {
-  return NormalizeFolder(EnvOr("XDG_CACHE_HOME", Home() + "/.cache") + "/vellumtrace/images/");
-}
-
 std::string NormalizeFolder(const std::string& folder) {
   if (folder.empty()) return {};
   std::string s = fs::absolute(fs::path(folder)).lexically_normal().string();
@@ -210,8 +194,8 @@ void RepairDatabase(const std::string& path, InstallResult& result) {
 
 InstallResult InstallProgramFolder(const std::string& app_dir, const std::string& cache_dir) {
   InstallResult r;
-  r.app_dir = NormalizeFolder(app_dir.empty() ? DefaultAppDir() : app_dir);
-  r.cache_dir = NormalizeFolder(cache_dir.empty() ? DefaultCacheDir() : cache_dir);
+  r.app_dir = NormalizeFolder(app_dir.empty() ? vt::DefaultAppDir() : app_dir);
+  r.cache_dir = NormalizeFolder(cache_dir.empty() ? vt::DefaultCacheDir() : cache_dir);
   EnsureFolder(r.app_dir, "program folder", r);
   EnsureFolder(r.cache_dir, "image cache folder", r);
   std::string db = r.app_dir + kDatabaseFileName;
@@ -297,7 +281,24 @@ const std::string& IconBytes() {
 namespace vt::storage {
 
 InstallResult InstallAndWriteSettings(const std::string& app_dir, const std::string& cache_dir) {
-  return InstallProgramFolder(app_dir, cache_dir);
+  TmyRegistry reg;
+  const std::string stored_app = reg.ReadString(settings::AppDir);
+  const std::string stored_cache = reg.ReadString(settings::CacheDir);
+  InstallResult r = InstallProgramFolder(app_dir.empty() ? stored_app : app_dir,
+                                         cache_dir.empty() ? stored_cache : cache_dir);
+  // Settings point at a folder only once its database is sound.
+  if (!r.problems.empty()) return r;
+  if (stored_app != r.app_dir) {
+    reg.WriteString(settings::AppDir, r.app_dir);
+    r.actions.push_back("Set AppDir to " + r.app_dir);
+  }
+  if (stored_cache != r.cache_dir) {
+    reg.WriteString(settings::CacheDir, r.cache_dir);
+    r.actions.push_back("Set CacheDir to " + r.cache_dir);
+  }
+  SetAppDir(r.app_dir);
+  SetCacheDir(r.cache_dir);
+  return r;
 }
 
 }  // namespace vt::storage

@@ -17,14 +17,11 @@ struct InstallResult {
   std::vector<std::string> problems;
 };
 
-// Folder defaults: $XDG_DATA_HOME/vellumtrace/ and $XDG_CACHE_HOME/vellumtrace/images/ (with the
-// usual ~/.local/share and ~/.cache when those are unset).
-std::string DefaultAppDir();
-std::string DefaultCacheDir();
 // The folder made absolute and ending with "/".
 std::string NormalizeFolder(const std::string& folder);
 
-// Creates or repairs the program folder and the cache folder. A database that cannot be opened
+// Creates or repairs the program folder and the cache folder (empty texts: the defaults of a fresh
+// installation). A database that cannot be opened
 // (locked, damaged) is left alone and reported in `problems`. Throws std::runtime_error when a
 // folder or file cannot be made.
 InstallResult InstallProgramFolder(const std::string& app_dir, const std::string& cache_dir);
@@ -33,9 +30,9 @@ InstallResult InstallProgramFolder(const std::string& app_dir, const std::string
 // `path` are created, in one transaction. Appends its actions and problems to `result`.
 void RepairDatabase(const std::string& path, InstallResult& result);
 
-// Installs into the folders of the settings (their defaults when unset), writes the AppDir and
-// CacheDir settings, and answers what was done. The first start of the program calls this when
-// AppDir is not set.
+// Installs into the given folders, else those of the settings, else the defaults; then writes the
+// AppDir and CacheDir settings and the program-wide folders, and answers what was done. The first
+// start of the program calls this when AppDir is not set.
 InstallResult InstallAndWriteSettings(const std::string& app_dir = {},
                                       const std::string& cache_dir = {});
 

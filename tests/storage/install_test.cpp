@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "config/myRegistry.h"
 #include "storage/install.h"
 
 namespace vt::storage {
@@ -76,7 +77,12 @@ TEST_F(InstallTest, FreshInstallCreatesEveryTableColumnAndTheSavedQuery) {
                        app +
                        "icon.ico\n"
                        "Created the style sheet " +
-                       app + "Vellumtrace.css\n");
+                       app + "Vellumtrace.css\nSet AppDir to " + app + "\nSet CacheDir to " +
+                       cache + "\n");
+  registry::Store store(home + "/config");
+  TmyRegistry reg(store);
+  EXPECT_EQ(reg.ReadString(settings::AppDir), app);
+  EXPECT_EQ(reg.ReadString(settings::CacheDir), cache);
   auto columns = [&](const char* t) {
     return Sql(std::string("SELECT group_concat(name, ',') FROM pragma_table_info('") + t + "')");
   };
