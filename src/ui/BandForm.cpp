@@ -1,0 +1,258 @@
+#include "ui/BandForm.h"
+
+#include <cmath>
+
+#include "host/IEBrowserHelper.h"
+#include "host/clsids.h"
+#include "platform/registry/registry.h"
+#include "storage/datamodule.h"
+
+namespace vt {
+
+using widgets::ToolButtonStyle;
+
+BandProcessState& BandState() {
+  static BandProcessState state;
+  return state;
+}
+
+double RoundHalfEven(double value) {
+  return std::nearbyint(value);
+}
+
+TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session)
+    : widgets::Form("BandForm"), session_(session), data_module_(data_module), parent_(parent) {
+  window_ =
+      msgloop::UiLoop().CreateWindowHandle([](msgloop::HWND, msgloop::UINT, msgloop::WPARAM,
+                                              msgloop::LPARAM) -> msgloop::LRESULT { return 0; });
+  Timer1.SetEnabled(false);
+  Timer1.SetInterval(250);
+  BuildLayout();
+
+  // Bind the page session.
+  SessionList::Add(&session_);
+  Drop_SnippetFilterField.SetItems({"[None]", "Domain", "Name", "Content"});
+  SetCurrentSession(&session_);
+  AttachDataModule(session_, data_module_);
+  session_.InitSession(&Popup_IE_Filter, &data_module_.ADOConnection, &sb1, &led1);
+  SetBandActive(true);
+  session_.FilterTree = &tv;
+  session_.SnippetTree = &DBTL1;
+  session_.FilterPreview = wb2.Interface();
+  session_.SnippetPreview = wb3.Interface();
+
+  helper_factory_ = RegisterBrowserHelperFactory();
+  wb2.Navigate("about:blank");
+  wb3.Navigate("about:blank");
+
+  Timer1.OnTimer = [this](widgets::Control&) { Timer1Timer(); };
+  OnResize = [this](widgets::Control&) { FormResize(); };
+  DBTL1.SetShowGrid(false);
+  LoadUIState();
+}
+
+TBandForm::~TBandForm() {
+  if (!torn_down_) TearDown();
+  msgloop::UiLoop().DestroyWindowHandle(window_);
+}
+
+void TBandForm::BuildLayout() {
+  ToolBar1.SetFlat(true);
+  ToolBar1.SetShowCaptions(true);
+  ToolBar1.SetShowHint(true);
+  sb_menu.SetDropdownMenu(&Popup_Main);
+  sb_Filter.SetHint("Filter Mode On/Off");
+  sb_IndexPage.SetHint("Word Indexer On/Off");
+  Spacer.SetHeight(4);
+  page1.SetMultiLine(true);
+  btnRescan.SetHint("Rescan Document");
+  led3.SetHint("Preview Busy Indicator");
+  btnStopFilter.SetHint("Stop Filter Browser");
+  btnPrintFilter.SetHint("Print Filter");
+  tv.SetShowHeader(false);
+  led6.SetHint("Search Busy Indicator");
+  led4.SetHint("Preview Busy Indicator");
+  btnPreview.SetHint("Preview Selected Snippet");
+  btnStopSnippet.SetHint("Stop Preview Browser");
+  btnPrintSnippet.SetHint("Print Snippet");
+  led5.SetHint("Search Busy Indicator");
+  for (widgets::Control* c : std::initializer_list<widgets::Control*>{
+           &led1, &btnRescan, &led3, &btnStopFilter, &btnPrintFilter, &led6, &led4, &btnPreview,
+           &btnStopSnippet, &btnPrintSnippet, &led5}) {
+    c->SetShowHint(true);
+  }
+  btnRescan.OnClick = [this](widgets::Control&) { session_.DocumentCompleted = true; };
+  btnStopFilter.OnClick = [this](widgets::Control&) { wb2.Stop(); };
+  btnStopSnippet.OnClick = [this](widgets::Control&) { wb3.Stop(); };
+  sb_IndexPage.OnClick = [this](widgets::Control&) { IndexerToggle(); };
+  FilterSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(2); };
+  SnippetSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(1); };
+  SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
+
+  auto* indexer = Popup_Main.Add("Indexer on", 0, "IndexerOn");
+  indexer->OnClick = [this, indexer](widgets::Control&) {
+    indexer->SetChecked(!indexer->Checked());
+    sb_IndexPage.SetDown(indexer->Checked());
+    IndexerToggle();
+  };
+  indexer_item_ = indexer;
+  auto* slim = Popup_Main.Add("Slim View", 0, "SlimView");
+  slim->OnClick = [this, slim](widgets::Control&) {
+    slim->SetChecked(!slim->Checked());
+    BandState().SlimView = slim->Checked();
+    registry_.WriteBoolean(settings::SlimView, BandState().SlimView);
+    if (BandState().SlimView) registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
+    ApplyBandWidth(BandState().SlimView);
+  };
+  slim_item_ = slim;
+}
+
+void TBandForm::LoadUIState() {
+  const std::string cache = registry_.ReadString(settings::CacheDir);
+  if (!cache.empty()) SetCacheDir(cache);
+  const std::string app = registry_.ReadString(settings::AppDir);
+  if (!app.empty()) SetAppDir(WithTrailingSlash(app));
+  page1.SetActivePageIndex(registry_.ReadIntegerDefault(settings::Page1_tabindex, 0));
+  split_ratio1_ = registry_.ReadIntegerDefault(settings::SplitRatio1, settings::kSplitRatioDefault);
+  split_ratio2_ = registry_.ReadIntegerDefault(settings::SplitRatio2, settings::kSplitRatioDefault);
+  split_ratio4_ = registry_.ReadIntegerDefault(settings::SplitRatio4, settings::kSplitRatioDefault);
+  FormResize();
+  bool indexer_down = false;
+  registry_.ReadBoolean(settings::sb_Wordindexer, indexer_down);
+  sb_IndexPage.SetDown(indexer_down);
+  IndexerToggle();
+  bool filter_down = false;
+  registry_.ReadBoolean(settings::sb_Filter, filter_down);
+  sb_Filter.SetDown(filter_down);
+  session_.FilterMode = filter_down;
+  bool slim = false;
+  registry_.ReadBoolean(settings::SlimView, slim);
+  BandState().SlimView = slim;
+  slim_item_->SetChecked(slim);
+  BandState().BandWidth =
+      registry_.ReadIntegerDefault(settings::BandWidth, settings::kBandWidthDefault);
+}
+
+void TBandForm::IndexerToggle() {
+  indexer_item_->SetChecked(sb_IndexPage.Down());
+  registry_.WriteBoolean(settings::sb_Wordindexer, sb_IndexPage.Down());
+}
+
+void TBandForm::FormPaint() {
+  if (started_) return;
+  StartUp();
+}
+
+void TBandForm::StartUp() {
+  try {
+    ApplyBandWidth(BandState().SlimView);
+    sb_menu.SetEnabled(false);
+    sb_Filter.SetEnabled(false);
+    sb_IndexPage.SetEnabled(false);
+    started_ = true;
+    session_.SetStatusText("Vellumtrace is loading...");
+    msgloop::ProcessMessages();
+    OpenDatabase(session_, AppDir());
+    Drop_SnippetFilterField.SetItemIndex(
+        registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
+    Drop_SearchFilterField.SetItemIndex(
+        registry_.ReadIntegerDefault(settings::Drop_SearchFilterField, 0));
+    DBTL1.SetDataSource(session_.SnippetSource);
+    RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
+    RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
+    Timer1.SetEnabled(true);
+    const int selected = registry_.ReadIntegerDefault(settings::SNIPPET_selected, 0);
+    if (selected > 0) {
+      if (auto node = DBTL1.FindNodeByKey(selected)) DBTL1.SetFocusedNode(node);
+    }
+    sb_menu.SetEnabled(true);
+    sb_Filter.SetEnabled(true);
+    sb_IndexPage.SetEnabled(true);
+    session_.SetStatusText("Vellumtrace is Ready");
+  } catch (const std::exception& e) {
+    sb_menu.SetEnabled(true);
+    sb_Filter.SetEnabled(true);
+    sb_IndexPage.SetEnabled(true);
+    session_.LogError(e, "Initialize");
+  }
+}
+
+void TBandForm::ApplyBandWidth(bool slim) {
+  if (slim) page1.SetVisible(false);
+  const std::int64_t width = slim ? 60 : BandState().BandWidth;
+  const std::string clsid = BandClsidText();
+  if (session_.Browser) session_.Browser->ShowBrowserBar(clsid, false, nullptr);
+  registry::CreateKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(clsid))
+      .WriteBinary(std::string(kBarSize), BarSizeBytes(width));
+  if (session_.Browser) session_.Browser->ShowBrowserBar(clsid, true, nullptr);
+  if (!slim) page1.SetVisible(true);
+}
+
+double TBandForm::SplitRatio(int tab) const {
+  return tab == 1 ? split_ratio1_ : tab == 2 ? split_ratio2_ : split_ratio4_;
+}
+
+void TBandForm::LayoutTab(widgets::TabSheet& tab, widgets::Panel& upper, double& ratio) {
+  const int h = tab.Height();
+  // Before the display has sized the tabs there is nothing to scale; recomputing the ratio from
+  // an empty pane would lose the stored ratio.
+  if (h <= 0) return;
+  const int pane = ratio > 95 ? h - 5 : static_cast<int>(RoundHalfEven(ratio / 100.0 * h));
+  upper.SetHeight(pane);
+  ratio = RoundHalfEven(upper.Height() / (h + 0.001) * 100.0);
+}
+
+void TBandForm::FormResize() {
+  if (!BandState().SlimView && started_) {
+    BandState().BandWidth = Width() + 7;
+    band_width_changed_ = true;
+  }
+  LayoutTab(snippet_tab, SnippetTop, split_ratio1_);
+  LayoutTab(filter_tab, FilterTop, split_ratio2_);
+  LayoutTab(search_tab, SearchTop, split_ratio4_);
+}
+
+void TBandForm::SplitterMoved(int tab) {
+  widgets::TabSheet& sheet = tab == 1 ? snippet_tab : tab == 2 ? filter_tab : search_tab;
+  widgets::Panel& upper = tab == 1 ? SnippetTop : tab == 2 ? FilterTop : SearchTop;
+  double& ratio = tab == 1 ? split_ratio1_ : tab == 2 ? split_ratio2_ : split_ratio4_;
+  ratio = RoundHalfEven(upper.Height() / (sheet.Height() + 0.001) * 100.0);
+}
+
+void TBandForm::SaveUIState() {
+  registry::Batch batch;
+  registry_.WriteInteger(settings::Drop_SnippetFilterField, Drop_SnippetFilterField.ItemIndex());
+  registry_.WriteInteger(settings::Drop_SearchFilterField, Drop_SearchFilterField.ItemIndex());
+  registry_.WriteInteger(settings::Page1_tabindex, page1.ActivePageIndex());
+  if (const int id = DBTL1.FocusedKey(); id > 0)
+    registry_.WriteInteger(settings::SNIPPET_selected, id);
+  registry_.WriteInteger(settings::SplitRatio1, static_cast<int>(RoundHalfEven(split_ratio1_)));
+  registry_.WriteInteger(settings::SplitRatio2, static_cast<int>(RoundHalfEven(split_ratio2_)));
+  registry_.WriteInteger(settings::SplitRatio4, static_cast<int>(RoundHalfEven(split_ratio4_)));
+  registry_.WriteString(settings::SN_FilterText, RegCombo1.Text());
+  registry_.WriteString(settings::Search_FilterText, RegCombo2.Text());
+  registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
+  batch.Commit();
+}
+
+void TBandForm::TearDown() {
+  if (torn_down_) return;
+  torn_down_ = true;
+  session_.CancelRequested = true;
+  Timer1.SetEnabled(false);
+  try {
+    SaveUIState();
+  } catch (const std::exception& e) {
+    session_.LogError(e, "SaveUIState");
+  }
+  SessionList::Remove(session_.WindowNumber);
+  session_.DetachControls();
+}
+
+void InstallBandForm() {
+  SetBandFormFactory([](com::HWND parent, TmyDOM& session) -> std::unique_ptr<BandWindow> {
+    return std::make_unique<TBandForm>(parent, DataModule1(), session);
+  });
+}
+
+}  // namespace vt

@@ -1,0 +1,145 @@
+#pragma once
+// TBandForm, the band's one window: the main tool bar with the band menu and the two mode
+// toggles, the Filter, Snippets and Search tabs, and the status bar. It binds the band's page
+// session, restores the user's layout from the settings, opens the database on its first paint
+// and runs the 250 ms timer loop that reacts to what the browser does. UI thread only.
+//
+// Ownership: the band object owns the form and the page session; the form borrows the session
+// and the process's data module and owns its controls and its registry wrapper.
+#include <memory>
+#include <string>
+
+#include "config/myRegistry.h"
+#include "core/myDOM.h"
+#include "host/ExplorerBand.h"
+#include "platform/widgets/containers.h"
+#include "platform/widgets/dbgrid.h"
+#include "platform/widgets/dbtreelist.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/indicators.h"
+#include "platform/widgets/menu.h"
+#include "platform/widgets/standard.h"
+#include "platform/widgets/timer.h"
+#include "platform/widgets/treelist.h"
+#include "platform/widgets/webbrowser.h"
+
+namespace vt {
+
+class TDataModule1;
+
+// Process-wide state of the band forms.
+struct BandProcessState {
+  bool SlimView = false;
+  std::int32_t BandWidth = 200;
+};
+BandProcessState& BandState();
+
+// Rounds to the nearest integer, halves to even.
+double RoundHalfEven(double value);
+
+class TBandForm : public widgets::Form, public BandWindow {
+ public:
+  // Builds the form as a child of `parent` and binds `session` (see the creation steps in the
+  // implementation). Registry failures are thrown.
+  TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session);
+  ~TBandForm() override;
+
+  // BandWindow
+  msgloop::HWND WindowHandle() const override { return window_; }
+  void TearDown() override;
+
+  // The form's paint handler: the first paint starts the band (database, timer).
+  void FormPaint();
+  // The timer loop's tick.
+  void Timer1Timer();
+  // The form's resize handler: records the band width and lays out the three tabs.
+  void FormResize();
+  // A splitter was moved: the tab's ratio follows its upper pane.
+  void SplitterMoved(int tab);
+  void SaveUIState();
+
+  bool Started() const { return started_; }
+  double SplitRatio(int tab) const;  // tab 1 Snippets, 2 Filter, 4 Search
+
+  // ---- controls (names as the display and the other commands know them)
+  widgets::ToolBar ToolBar1{"ToolBar1", this};
+  widgets::ToolButton sb_menu{"sb_menu", &ToolBar1, "Menu", widgets::ToolButtonStyle::DropDown};
+  widgets::ToolButton sb_Filter{"sb_Filter", &ToolBar1, "Filter", widgets::ToolButtonStyle::Check};
+  widgets::ToolButton sb_IndexPage{"sb_IndexPage", &ToolBar1, "Indexer",
+                                   widgets::ToolButtonStyle::Check};
+  widgets::Panel Spacer{"Spacer", this};
+  widgets::PageControl page1{"page1", this};
+
+  widgets::TabSheet filter_tab{"filter_tab", &page1, "Filter"};
+  widgets::Panel FilterTop{"FilterTop", &filter_tab};
+  widgets::ToolBar FilterBar{"FilterBar", &FilterTop};
+  widgets::BusyLed led1{"led1", &FilterBar};
+  widgets::ToolButton btnRescan{"btnRescan", &FilterBar, "Rescan"};
+  widgets::TreeList tv{"tv", &FilterTop};
+  widgets::Splitter FilterSplitter{"FilterSplitter", &filter_tab, &FilterTop};
+  widgets::ToolBar FilterPreviewBar{"FilterPreviewBar", &filter_tab};
+  widgets::BusyLed led3{"led3", &FilterPreviewBar};
+  widgets::ToolButton btnStopFilter{"btnStopFilter", &FilterPreviewBar, "Stop"};
+  widgets::ToolButton btnPrintFilter{"btnPrintFilter", &FilterPreviewBar, "Print"};
+  widgets::WebBrowserControl wb2{"wb2", &filter_tab};
+
+  widgets::TabSheet snippet_tab{"snippet_tab", &page1, "Snippets"};
+  widgets::Panel SnippetTop{"SnippetTop", &snippet_tab};
+  widgets::BusyLed led6{"led6", &SnippetTop};
+  widgets::ComboBox Drop_SnippetFilterField{"Drop_SnippetFilterField", &SnippetTop,
+                                            widgets::ComboStyle::DropDownList};
+  widgets::ComboBox RegCombo1{"RegCombo1", &SnippetTop};
+  widgets::DBTreeList DBTL1{"DBTL1", &SnippetTop};
+  widgets::Splitter SnippetSplitter{"SnippetSplitter", &snippet_tab, &SnippetTop};
+  widgets::ToolBar SnippetPreviewBar{"SnippetPreviewBar", &snippet_tab};
+  widgets::BusyLed led4{"led4", &SnippetPreviewBar};
+  widgets::ToolButton btnPreview{"btnPreview", &SnippetPreviewBar, "Preview"};
+  widgets::ToolButton btnStopSnippet{"btnStopSnippet", &SnippetPreviewBar, "Stop"};
+  widgets::ToolButton btnPrintSnippet{"btnPrintSnippet", &SnippetPreviewBar, "Print"};
+  widgets::WebBrowserControl wb3{"wb3", &snippet_tab};
+
+  widgets::TabSheet search_tab{"search_tab", &page1, "Search"};
+  widgets::Panel SearchTop{"SearchTop", &search_tab};
+  widgets::BusyLed led5{"led5", &SearchTop};
+  widgets::ComboBox Drop_SearchFilterField{"Drop_SearchFilterField", &SearchTop,
+                                           widgets::ComboStyle::DropDownList};
+  widgets::ComboBox RegCombo2{"RegCombo2", &SearchTop};
+  widgets::ListBox lb1{"lb1", &SearchTop};
+  widgets::Splitter SearchSplitter{"SearchSplitter", &search_tab, &SearchTop};
+  widgets::DBGrid dxDBGrid3{"dxDBGrid3", &search_tab};
+
+  widgets::StatusBar sb1{"sb1", this};
+  widgets::PopupMenu Popup_Main{"Popup_Main"};
+  widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
+  widgets::Timer Timer1{"Timer1"};
+
+ private:
+  void BuildLayout();
+  void LoadUIState();
+  void StartUp();
+  void ApplyBandWidth(bool slim);
+  void IndexerToggle();
+  void ShowStatus();
+  void LayoutTab(widgets::TabSheet& tab, widgets::Panel& upper, double& ratio);
+
+  TmyDOM& session_;
+  TDataModule1& data_module_;
+  TmyRegistry registry_;
+  msgloop::HWND window_ = 0;
+  com::HWND parent_ = 0;
+  double split_ratio1_ = 50, split_ratio2_ = 50, split_ratio4_ = 50;
+  bool started_ = false;
+  bool torn_down_ = false;
+  int snippet_selection_counter_ = 0;
+  int filter_preview_counter_ = 0;
+  std::string last_page_url_;
+  bool band_width_changed_ = false;
+  widgets::MenuItem* indexer_item_ = nullptr;
+  widgets::MenuItem* slim_item_ = nullptr;
+  com::ComPtr<com::IClassFactory> helper_factory_;
+};
+
+// Makes the band object build TBandForm on the process's data module.
+void InstallBandForm();
+
+}  // namespace vt
