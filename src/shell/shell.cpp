@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/dom/document.h"
+#include "platform/widgets/dialogs.h"
 #include "shell/mirror.h"
 #include "shell/test_hooks.h"
 
@@ -54,6 +55,7 @@ json ShellWindow::Describe() const {
 Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
     : ui_(ui), hub_(hub), options_(std::move(options)), alive_(std::make_shared<bool>(true)) {
   browser::AddWindowListObserver(this);
+  widgets::UseDisplayForModals(true);  // modal forms wait for the display's answer
   for (auto& window : browser::BrowserWindows()) OnWindowOpened(*window);
   std::weak_ptr<bool> alive = alive_;
   widgets::SetChangeListener([this, alive] {
@@ -69,6 +71,7 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
 
 Shell::~Shell() {
   widgets::SetChangeListener(nullptr);
+  widgets::UseDisplayForModals(false);
   browser::RemoveWindowListObserver(this);
   for (auto& [id, watch] : watches_) {
     if (auto doc = watch->document.lock(); doc && watch->observer)

@@ -6,6 +6,7 @@
 
 #include "platform/com/dispatch.h"
 #include "platform/dom/document.h"
+#include "platform/widgets/dialogs.h"
 #include "shell/shell.h"
 #include "shell/test_hooks.h"
 
@@ -96,6 +97,12 @@ std::string Shell::Debug(const std::string& what, const std::string& body) {
     json windows = json::array();
     for (auto* w : Windows()) windows.push_back(w->Describe());
     return json{{"windows", windows}}.dump();
+  }
+  if (what == "messagebox") {  // {"text", "caption"}: answers when the display answered it
+    widgets::ModalResult answer =
+        widgets::MessageBox(args.value("text", std::string()), args.value("caption", std::string()),
+                            widgets::MessageIcon::Question, widgets::MessageButtons::YesNo);
+    return json{{"answer", widgets::ModalResultName(answer)}}.dump();
   }
   if (what == "windows") {
     json windows = json::array();
