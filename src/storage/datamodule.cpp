@@ -11,10 +11,12 @@
 namespace vt {
 namespace {
 
+void WidgetsMessageBox(const std::string& text, const std::string& caption) {
+  widgets::MessageBox(text, caption, widgets::MessageIcon::Warning, widgets::MessageButtons::Ok);
+}
+
 StorageMessageBox& MessageBoxHook() {
-  static StorageMessageBox box = [](const std::string& text, const std::string& caption) {
-    widgets::MessageBox(text, caption, widgets::MessageIcon::Warning, widgets::MessageButtons::Ok);
-  };
+  static StorageMessageBox box = WidgetsMessageBox;
   return box;
 }
 
@@ -66,7 +68,7 @@ void AttachDataModule(TmyDOM& s, TDataModule1& dm) {
 }
 
 void SetStorageMessageBox(StorageMessageBox box) {
-  MessageBoxHook() = std::move(box);
+  MessageBoxHook() = box ? std::move(box) : StorageMessageBox(WidgetsMessageBox);
 }
 
 std::string DatabaseConnectionString(const std::string& app_dir) {

@@ -58,7 +58,8 @@ inline std::string QuotedSql(std::string_view text) {
 }
 
 // The message box through which storage tells the user that the database file is missing
-// (default: the widgets' modal message box, which prints to stderr without a display).
+// (default, also after setting an empty one: the widgets' modal warning box, which prints to
+// stderr without a display).
 using StorageMessageBox = std::function<void(const std::string& text, const std::string& caption)>;
 void SetStorageMessageBox(StorageMessageBox box);
 
