@@ -44,6 +44,9 @@ class ResultGridTest : public ::testing::Test {
     grid_.SetDataSource(&source_);
   }
   void TearDown() override {
+    // Handlers capture the test's locals, which are gone by now.
+    grid_.OnFocusedRowChanged = nullptr;
+    grid_.OnDblClick = nullptr;
     grid_.SetDataSource(nullptr);
     query_.Close();
     conn_.Close();

@@ -45,6 +45,8 @@ class SnippetTableTest : public ::testing::Test {
     tree_.SetDataSource(&source_);
   }
   void TearDown() override {
+    // Handlers capture the test's locals, which are gone by now.
+    tree_.OnFocusedNodeChanged = nullptr;
     tree_.SetDataSource(nullptr);
     table_.Close();
     conn_.Close();
