@@ -5,10 +5,12 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "shell/served_files.h"
 
@@ -128,6 +130,11 @@ int DisplayServer::Start() {
   guard_.emplace(options_.token, port_);
   Routes();
   listener_ = std::thread([this] { server_->listen_after_bind(); });
+  // Return only once the accept loop runs: a stop() that came before it would be lost, and the
+  // listener would then never end.
+  for (int waited_ms = 0; !server_->is_running() && waited_ms < 10000; ++waited_ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   return port_;
 }
 
