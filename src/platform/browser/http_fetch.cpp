@@ -108,10 +108,23 @@ void ParseContentType(const std::string& value, std::string& type, std::string& 
   }
 }
 
-FetchResult FetchHttp(const std::string& url, const FetchLimits& limits,
-                      const std::atomic<bool>& cancel) {
+namespace {
+
+// libcurl's global set-up is not thread-safe and initialises the TLS library, so it runs once on
+// the main thread while the program starts, never first on a network thread (which could be while
+// the process is already exiting and the TLS library torn down).
+void InitCurlOnce() {
   static std::once_flag init;
   std::call_once(init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+[[maybe_unused]] const bool curl_ready_at_start = (InitCurlOnce(), true);
+
+}  // namespace
+
+FetchResult FetchHttp(const std::string& url, const FetchLimits& limits,
+                      const std::atomic<bool>& cancel) {
+  InitCurlOnce();
 
   FetchResult result;
   result.final_url = url;
