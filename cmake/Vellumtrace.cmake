@@ -10,12 +10,15 @@ function(vt_add_subdirectories)
   endforeach()
 endfunction()
 
+set(VT_PER_TEST_HOME_SOURCE ${CMAKE_CURRENT_LIST_DIR}/per_test_home.cpp)
+
 # vt_add_test(<name> SOURCES <files>... LIBS <targets>... [LABELS <labels>...])
 # One GoogleTest executable, registered with ctest test by test. Tests run with a private
-# VELLUMTRACE_HOME and XDG folders under the build tree so they never touch the user's data.
+# VELLUMTRACE_HOME and XDG folders under the build tree so they never touch the user's data;
+# per_test_home.cpp gives each test process a folder of its own beneath them.
 function(vt_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${VT_PER_TEST_HOME_SOURCE})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     VT_CORPUS_DIR="${VT_CORPUS_DIR}"

@@ -84,6 +84,13 @@ Control::~Control() {
   Detach();
 }
 
+namespace {
+std::map<std::uintptr_t, Control*>& WindowControls() {
+  static std::map<std::uintptr_t, Control*> windows;
+  return windows;
+}
+}  // namespace
+
 void Control::Detach() {
   auto& tracker = ChangeTracker::Get();
   if (tracker.focused == this) tracker.focused = nullptr;
@@ -97,6 +104,7 @@ void Control::Detach() {
   }
   tracker.live.erase(id_);
   tracker.Removed(id_);
+  std::erase_if(WindowControls(), [this](const auto& entry) { return entry.second == this; });
 }
 
 void Control::SetVisible(bool visible) {
@@ -360,6 +368,20 @@ Control* FindControlByName(const std::string& name) {
 
 Control* FocusedControl() {
   return ChangeTracker::Get().focused;
+}
+
+void SetWindowControl(std::uintptr_t window, Control* control) {
+  if (control) {
+    WindowControls()[window] = control;
+  } else {
+    WindowControls().erase(window);
+  }
+}
+
+Control* WindowControl(std::uintptr_t window) {
+  auto& windows = WindowControls();
+  auto it = windows.find(window);
+  return it == windows.end() ? nullptr : it->second;
 }
 
 void SetApplicationTitle(const std::string& title) {

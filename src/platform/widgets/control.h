@@ -205,6 +205,12 @@ Control* FindControlByName(const std::string& name);
 std::vector<Control*> TopLevelControls();
 Control* FocusedControl();
 
+// The control that draws a message-loop window in the display (a form's own window handle, as a
+// band site receives it). SetWindowControl(window, nullptr) forgets the window; a control's
+// entries go when it is destroyed. WindowControl answers nullptr for a window no control draws.
+void SetWindowControl(std::uintptr_t window, Control* control);
+Control* WindowControl(std::uintptr_t window);
+
 // The handler of failures that no one else caught: shows an error message box captioned with
 // the application title. RunGuarded runs `fn` under it and returns false when it failed.
 void HandleException(const std::exception& error);
