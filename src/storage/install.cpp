@@ -10,6 +10,7 @@
 
 #include "config/myRegistry.h"
 #include "platform/ado/ado.h"
+#include "storage/help_page.h"
 #include "storage/schema.h"
 
 namespace vt::storage {
@@ -211,6 +212,7 @@ InstallResult InstallProgramFolder(const std::string& app_dir, const std::string
   EnsureFile(r.app_dir + "_blank.gif", BlankGifBytes(), "the placeholder image", r);
   EnsureFile(r.app_dir + "icon.ico", IconBytes(), "the toolbar icon", r);
   EnsureFile(r.app_dir + "Vellumtrace.css", DefaultStyleSheet(), "the style sheet", r);
+  EnsureFile(r.app_dir + kHelpPageName, HelpPageHtml(), "the help page", r);
   return r;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The program folder: the database "vellumtrace.mdb" with every table, column, index and the
-// saved query, the placeholder image "_blank.gif", the toolbar icon "icon.ico" and the default
-// style sheet "Vellumtrace.css", plus the image cache folder. Installing never overwrites an
-// existing database, row or file: run again, it adds only what is missing.
+// saved query, the placeholder image "_blank.gif", the toolbar icon "icon.ico", the default style
+// sheet "Vellumtrace.css" and the user's help page (help_page.h), plus the image cache folder.
+// Installing never overwrites an existing database, row or file: run again, it adds only what is
+// missing.
 #include <string>
 #include <vector>
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "config/myRegistry.h"
+#include "storage/help_page.h"
 #include "storage/install.h"
 
 namespace vt::storage {
@@ -77,7 +78,8 @@ TEST_F(InstallTest, FreshInstallCreatesEveryTableColumnAndTheSavedQuery) {
                        app +
                        "icon.ico\n"
                        "Created the style sheet " +
-                       app + "Vellumtrace.css\nSet AppDir to " + app + "\nSet CacheDir to " +
+                       app + "Vellumtrace.css\nCreated the help page " + app +
+                       "Vellumtrace-help.html\nSet AppDir to " + app + "\nSet CacheDir to " +
                        cache + "\n");
   registry::Store store(home + "/config");
   TmyRegistry reg(store);
@@ -163,9 +165,37 @@ TEST_F(InstallTest, ADamagedDatabaseIsReportedAndLeftAlone) {
   EXPECT_EQ(r.out, "Created the image cache folder " + cache + "\nCreated the placeholder image " +
                        app + "_blank.gif\nCreated the toolbar icon " + app +
                        "icon.ico\nCreated the style sheet " + app +
-                       "Vellumtrace.css\nvellumtrace install: The database file '" + db +
+                       "Vellumtrace.css\nCreated the help page " + app +
+                       "Vellumtrace-help.html\nvellumtrace install: The database file '" + db +
                        "' is damaged or is not a database.\n");
   EXPECT_EQ(ReadFile(db), std::string(4096, 'z'));
+}
+
+TEST(InstallHelpPageTest, WritesEveryContextSectionAndRestoresAMissingPage) {
+  char tmpl[] = "/tmp/vt-help-XXXXXX";
+  const std::string home = ::mkdtemp(tmpl);
+  const std::string page = home + "/app/" + kHelpPageName;
+  InstallProgramFolder(home + "/app", home + "/cache");
+  const std::string html = ReadFile(page);
+  EXPECT_EQ(html, HelpPageHtml());
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+  for (int context : {kHelpContents, kHelpFilterTree, kHelpSnippetTree, kHelpCandidateList}) {
+    const std::string id = HelpSectionId(context);
+    EXPECT_NE(html.find("<section id=\"" + id + "\">"), std::string::npos) << id;
+    EXPECT_NE(html.find("href=\"#" + id + "\""), std::string::npos) << id;  // in the contents
+  }
+  EXPECT_EQ(HelpSectionId(kHelpFilterTree), "context-1005");
+  EXPECT_EQ(HelpSectionId(kHelpContents), "contents");
+
+  // A page the user edited stays; a missing page is written again.
+  std::ofstream(page) << "mine";
+  EXPECT_TRUE(InstallProgramFolder(home + "/app", home + "/cache").actions.empty());
+  EXPECT_EQ(ReadFile(page), "mine");
+  fs::remove(page);
+  InstallResult again = InstallProgramFolder(home + "/app", home + "/cache");
+  EXPECT_EQ(again.actions, std::vector<std::string>{"Created the help page " + page});
+  EXPECT_EQ(ReadFile(page), HelpPageHtml());
+  fs::remove_all(home);
 }
 
 TEST(InstallFoldersTest, FoldersAreAbsoluteAndEndWithASlash) {
