@@ -1,11 +1,21 @@
 #include "ui/BandForm.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include "host/IEBrowserHelper.h"
 #include "host/clsids.h"
+#include "platform/browser/url.h"
+#include "platform/browser/windows.h"
+#include "platform/dom/document.h"
 #include "platform/registry/registry.h"
 #include "storage/datamodule.h"
+#include "storage/help_page.h"
+#include "storage/urlRecords.h"
+
+#ifndef VT_VERSION
+#define VT_VERSION "0.0.0"
+#endif
 
 namespace vt {
 
@@ -22,9 +32,14 @@ double RoundHalfEven(double value) {
 
 TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session)
     : widgets::Form("BandForm"), session_(session), data_module_(data_module), parent_(parent) {
-  window_ =
-      msgloop::UiLoop().CreateWindowHandle([](msgloop::HWND, msgloop::UINT, msgloop::WPARAM,
-                                              msgloop::LPARAM) -> msgloop::LRESULT { return 0; });
+  // The band site paints the form through its window: the first paint starts the band.
+  window_ = msgloop::UiLoop().CreateWindowHandle([this](msgloop::HWND, msgloop::UINT message,
+                                                        msgloop::WPARAM,
+                                                        msgloop::LPARAM) -> msgloop::LRESULT {
+    if (message == msgloop::WM_PAINT) FormPaint();
+    return 0;
+  });
+  widgets::SetWindowControl(window_, this);
   Timer1.SetEnabled(false);
   Timer1.SetInterval(250);
   BuildLayout();
@@ -49,10 +64,12 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   OnResize = [this](widgets::Control&) { FormResize(); };
   DBTL1.SetShowGrid(false);
   LoadUIState();
+  help_file_ = AppDir() + storage::kHelpPageName;
 }
 
 TBandForm::~TBandForm() {
   if (!torn_down_) TearDown();
+  widgets::SetWindowControl(window_, nullptr);
   msgloop::UiLoop().DestroyWindowHandle(window_);
 }
 
@@ -84,27 +101,43 @@ void TBandForm::BuildLayout() {
   btnRescan.OnClick = [this](widgets::Control&) { session_.DocumentCompleted = true; };
   btnStopFilter.OnClick = [this](widgets::Control&) { wb2.Stop(); };
   btnStopSnippet.OnClick = [this](widgets::Control&) { wb3.Stop(); };
+  sb_Filter.OnClick = [this](widgets::Control&) { FilterToggle(); };
   sb_IndexPage.OnClick = [this](widgets::Control&) { IndexerToggle(); };
   FilterSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(2); };
   SnippetSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(1); };
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
-  auto* indexer = Popup_Main.Add("Indexer on", 0, "IndexerOn");
-  indexer->OnClick = [this, indexer](widgets::Control&) {
-    indexer->SetChecked(!indexer->Checked());
-    sb_IndexPage.SetDown(indexer->Checked());
+  BuildMainMenu();
+}
+
+void TBandForm::BuildMainMenu() {
+  filter_item_ = Popup_Main.Add("Filter on", 0, "FilterOn");
+  filter_item_->OnClick = [this](widgets::Control&) {
+    filter_item_->SetChecked(!filter_item_->Checked());
+    sb_Filter.SetDown(filter_item_->Checked());
+    FilterToggle();
+  };
+  indexer_item_ = Popup_Main.Add("Indexer on", 0, "IndexerOn");
+  indexer_item_->OnClick = [this](widgets::Control&) {
+    indexer_item_->SetChecked(!indexer_item_->Checked());
+    sb_IndexPage.SetDown(indexer_item_->Checked());
     IndexerToggle();
   };
-  indexer_item_ = indexer;
-  auto* slim = Popup_Main.Add("Slim View", 0, "SlimView");
-  slim->OnClick = [this, slim](widgets::Control&) {
-    slim->SetChecked(!slim->Checked());
-    BandState().SlimView = slim->Checked();
+  slim_item_ = Popup_Main.Add("Slim View", 0, "SlimView");
+  slim_item_->OnClick = [this](widgets::Control&) {
+    slim_item_->SetChecked(!slim_item_->Checked());
+    BandState().SlimView = slim_item_->Checked();
     registry_.WriteBoolean(settings::SlimView, BandState().SlimView);
     if (BandState().SlimView) registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
     ApplyBandWidth(BandState().SlimView);
   };
-  slim_item_ = slim;
+  widgets::MenuItem* help = Popup_Main.Add("Help", 0, "Help");
+  help->Add("Help Index", 0, "HelpIndex")->OnClick = [this](widgets::Control&) {
+    ShowHelp(storage::kHelpContents);
+  };
+  help->Add("About Vellumtrace", 0, "AboutVellumtrace")->OnClick = [this](widgets::Control&) {
+    ShowAbout();
+  };
 }
 
 void TBandForm::LoadUIState() {
@@ -124,7 +157,7 @@ void TBandForm::LoadUIState() {
   bool filter_down = false;
   registry_.ReadBoolean(settings::sb_Filter, filter_down);
   sb_Filter.SetDown(filter_down);
-  session_.FilterMode = filter_down;
+  if (filter_down) FilterToggle();
   bool slim = false;
   registry_.ReadBoolean(settings::SlimView, slim);
   BandState().SlimView = slim;
@@ -133,9 +166,79 @@ void TBandForm::LoadUIState() {
       registry_.ReadIntegerDefault(settings::BandWidth, settings::kBandWidthDefault);
 }
 
+std::string TBandForm::LocationUrl() const {
+  return session_.Browser ? session_.Browser->LocationURL() : std::string();
+}
+
+bool TBandForm::IndexShownPage() {
+  if (!indexer_ || !session_.Document) return false;
+  const dom::ElementPtr body = session_.Document->body();
+  if (!body) return false;
+  indexer_->IndexText(body->innerText(), false);
+  return true;
+}
+
 void TBandForm::IndexerToggle() {
   indexer_item_->SetChecked(sb_IndexPage.Down());
+  if (sb_IndexPage.Down()) {
+    if (indexer_ && session_.Document && session_.Document->body() &&
+        !LookupUrl(session_, LocationUrl())) {
+      IndexShownPage();
+    }
+  } else if (indexer_) {
+    indexer_->CancelIndexing();
+  }
   registry_.WriteBoolean(settings::sb_Wordindexer, sb_IndexPage.Down());
+}
+
+void TBandForm::FilterToggle() {
+  session_.FilterMode = sb_Filter.Down();
+  filter_item_->SetChecked(sb_Filter.Down());
+  session_.ClearMarks(session_.Document);
+  // An unparsed page is parsed on the next tick.
+  if (session_.FilterMode && session_.EntryCount == 0) session_.DocumentCompleted = true;
+  registry_.WriteBoolean(settings::sb_Filter, sb_Filter.Down());
+  if (sb_Filter.Down()) FilterTreeClick();
+}
+
+void TBandForm::FilterTreeClick() {
+  if (session_.SuppressTreeEvents) return;
+  if (LocationUrl() != "about:blank") {
+    if (const widgets::TreeNode node = tv.FocusedNode(); node.Valid()) {
+      session_.SelectedIndex = node.Value();
+    }
+  }
+  filter_preview_counter_ = 0;
+  session_.FilterNodeChanged = true;
+}
+
+void TBandForm::ShowHelp(int context) {
+  std::error_code ec;
+  const std::filesystem::path page(help_file_);
+  if (!page.is_absolute() || !std::filesystem::is_regular_file(page, ec)) {
+    session_.SetStatusText(
+        std::string("Help is not installed: run 'vellumtrace install' to write ") +
+        storage::kHelpPageName + " into the program folder");
+    return;
+  }
+  std::string url = browser::FileUrlFromPath(help_file_);
+  if (context != storage::kHelpContents) url += "#" + storage::HelpSectionId(context);
+  com::ComPtr<browser::WebBrowser> window = browser::CreateBrowserWindow();
+  if (!window) {
+    session_.SetStatusText("The help window could not be opened");
+    return;
+  }
+  window->SetVisible(true);
+  window->Navigate(url);
+}
+
+void TBandForm::ShowAbout() {
+  widgets::MessageBox("Vellumtrace " VT_VERSION
+                      "\n\nA research band for the web: it takes the shown page apart, keeps "
+                      "what you want of it as snippets and finds the pages you visited again by "
+                      "their words.",
+                      "About Vellumtrace", widgets::MessageIcon::Information,
+                      widgets::MessageButtons::Ok);
 }
 
 void TBandForm::FormPaint() {
@@ -153,6 +256,7 @@ void TBandForm::StartUp() {
     session_.SetStatusText("Vellumtrace is loading...");
     msgloop::ProcessMessages();
     OpenDatabase(session_, AppDir());
+    indexer_ = std::make_unique<TmyIndexer>(&session_);
     Drop_SnippetFilterField.SetItemIndex(
         registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
     Drop_SearchFilterField.SetItemIndex(

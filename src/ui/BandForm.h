@@ -22,6 +22,7 @@
 #include "platform/widgets/timer.h"
 #include "platform/widgets/treelist.h"
 #include "platform/widgets/webbrowser.h"
+#include "search/Indexer.h"
 
 namespace vt {
 
@@ -57,8 +58,14 @@ class TBandForm : public widgets::Form, public BandWindow {
   // A splitter was moved: the tab's ratio follows its upper pane.
   void SplitterMoved(int tab);
   void SaveUIState();
+  // Opens the help page in a new browser window at the section of a control's context number
+  // (0: the contents). Without the page the status bar says how to install it.
+  void ShowHelp(int context);
 
   bool Started() const { return started_; }
+  const std::string& HelpFile() const { return help_file_; }
+  // Created at start-up; nullptr before.
+  TmyIndexer* Indexer() const { return indexer_.get(); }
   double SplitRatio(int tab) const;  // tab 1 Snippets, 2 Filter, 4 Search
 
   // ---- controls (names as the display and the other commands know them)
@@ -119,6 +126,14 @@ class TBandForm : public widgets::Form, public BandWindow {
   void StartUp();
   void ApplyBandWidth(bool slim);
   void IndexerToggle();
+  void FilterToggle();
+  void FilterTreeClick();
+  void BuildMainMenu();
+  void ShowAbout();
+  // Hands the body text of the session's document to the indexer; false (and nothing started)
+  // when there is no document body.
+  bool IndexShownPage();
+  std::string LocationUrl() const;
   void ShowStatus();
   void LayoutTab(widgets::TabSheet& tab, widgets::Panel& upper, double& ratio);
 
@@ -134,6 +149,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   int filter_preview_counter_ = 0;
   std::string last_page_url_;
   bool band_width_changed_ = false;
+  std::string help_file_;
+  std::unique_ptr<TmyIndexer> indexer_;
+  widgets::MenuItem* filter_item_ = nullptr;
   widgets::MenuItem* indexer_item_ = nullptr;
   widgets::MenuItem* slim_item_ = nullptr;
   com::ComPtr<com::IClassFactory> helper_factory_;

@@ -76,6 +76,7 @@ void TBandForm::Timer1Timer() {
       tv.Clear();
       session_.EntryCount = 0;
       session_.SetStatusText("");
+      if (indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
       if (wb2.Busy()) {
         session_.SetStatusText("Filter preview is busy...");
         wb2.Stop();
@@ -99,8 +100,15 @@ void TBandForm::Timer1Timer() {
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       session_.ParseDocument();
+      // The toggle is asked first: with the indexer off, a page costs no lookup.
+      if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
+        if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
+      }
       if (browser) UpdateVisit(session_, browser->LocationURL(), browser->LocationName());
     }
+
+    // 7. Indexer step, on every tick.
+    if (indexer_) indexer_->IndexStep();
 
     // 8. Band width.
     if (band_width_changed_) {

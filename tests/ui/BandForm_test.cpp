@@ -10,10 +10,13 @@
 #include "host/clsids.h"
 #include "platform/ado/ado.h"
 #include "platform/browser/url.h"
+#include "platform/browser/windows.h"
 #include "platform/msgloop/clock.h"
 #include "platform/registry/registry.h"
 #include "storage/datamodule.h"
+#include "storage/help_page.h"
 #include "storage/install.h"
+#include "storage/urlRecords.h"
 
 namespace vt {
 namespace {
@@ -35,6 +38,8 @@ class BandFormTest : public ::testing::Test {
     browser_ = browser::WebBrowser::Create();
   }
   void TearDown() override {
+    if (bho_)
+      bho_->Invoke(com::DISPID_ONQUIT, com::GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr);
     form_.reset();
     if (session_) session_->ReleaseSession();
     data_module_.ADOConnection.Close();
@@ -49,6 +54,35 @@ class BandFormTest : public ::testing::Test {
     session_ = new TmyDOM(com::ComPtr<browser::IWebBrowser2>(browser_.get()));
     form_ = std::make_unique<TBandForm>(0, data_module_, *session_);
     return *form_;
+  }
+  // A started form whose browser reports its events through the helper object.
+  TBandForm& StartedForm() {
+    InstallDatabase();
+    TBandForm& form = MakeForm();
+    bho_ = com::MakeCom<TIEBrowserHelper>();
+    bho_->SetSite(static_cast<browser::IWebBrowser2*>(browser_.get()));
+    form.Show();  // as the band site shows it
+    form.FormPaint();
+    return form;
+  }
+  // Navigates and ticks until the band has handled the completed page.
+  void Visit(const std::string& url) {
+    browser_->Navigate(url);
+    Tick();
+    auto handled = [&] {
+      return !browser_->Busy() && !session_->DocumentCompleted &&
+             session_->Status != kStatusWaiting && session_->Status != kStatusParsing;
+    };
+    for (int i = 0; i < 40 && !handled(); ++i) Tick();
+    ASSERT_TRUE(handled()) << url;
+    ASSERT_EQ(browser_->LocationURL(), url);
+  }
+  std::int64_t Scalar(const std::string& sql) {
+    ado::Query q;
+    q.SetConnection(&data_module_.ADOConnection);
+    q.SetCommandText(sql);
+    q.Open();
+    return q.FieldAt(0).AsInteger();
   }
   void Tick() {
     clock_->Advance(std::chrono::milliseconds(250));
@@ -66,7 +100,14 @@ class BandFormTest : public ::testing::Test {
   TDataModule1 data_module_;
   TmyDOM* session_ = nullptr;
   std::unique_ptr<TBandForm> form_;
+  com::ComPtr<TIEBrowserHelper> bho_;
 };
+
+std::vector<std::string> Captions(const widgets::MenuItem& menu) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < menu.Count(); ++i) out.push_back(menu.Item(i)->Caption());
+  return out;
+}
 
 TEST_F(BandFormTest, FreshProfileGetsTheDefaults) {
   TBandForm& form = MakeForm();
@@ -182,6 +223,195 @@ TEST_F(BandFormTest, ResizeWritesTheBandWidthOnTheNextTickOnce) {
   auto key = registry::OpenKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(BandClsidText()));
   ASSERT_TRUE(key);
   EXPECT_EQ(BarSizeFromBytes(*key->TryReadBinary(std::string(kBarSize))), 200);
+}
+
+TEST_F(BandFormTest, IndexerOnIndexesACompletedPageOnceOverTheTicks) {
+  TmyRegistry().WriteBoolean(settings::sb_Wordindexer, true);
+  TBandForm& form = StartedForm();
+  ASSERT_TRUE(form.sb_IndexPage.Down());
+  ASSERT_NE(form.Indexer(), nullptr);
+  const std::string url =
+      WritePage("words.html", "<html><body><p>alpha bravo charlie</p></body></html>");
+  Visit(url);
+  EXPECT_TRUE(form.Indexer()->Indexing());
+  for (int i = 0; i < 10 && form.Indexer()->Indexing(); ++i) Tick();
+  EXPECT_FALSE(form.Indexer()->Indexing());
+  EXPECT_EQ(form.sb1.PanelText(0), "Words added: 3");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM WORDS WHERE Word IN ('alpha', 'bravo', 'charlie')"), 3);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM DICTIONARY"), 3);
+  EXPECT_TRUE(LookupUrl(*session_, url));
+
+  // Back on the same page: it is known to be indexed and is left alone.
+  Visit(WritePage("other.html", "<html><body></body></html>"));
+  Visit(url);
+  EXPECT_FALSE(form.Indexer()->Indexing());
+  Tick();
+  EXPECT_NE(form.sb1.PanelText(0), "Words added: 0");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM DICTIONARY"), 3);
+}
+
+TEST_F(BandFormTest, IndexerOffIndexesNothingAndPressingItIndexesTheShownPage) {
+  TBandForm& form = StartedForm();
+  const std::string url =
+      WritePage("words.html", "<html><body><p>alpha bravo charlie delta</p></body></html>");
+  Visit(url);
+  for (int i = 0; i < 5; ++i) Tick();
+  EXPECT_FALSE(form.Indexer()->Indexing());
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM WORDS"), 0);
+  EXPECT_FALSE(LookupUrl(*session_, url));
+
+  // Pressing the toggle indexes the page on show; releasing it stops before the page is marked.
+  form.sb_IndexPage.Click();
+  EXPECT_TRUE(form.Indexer()->Indexing());
+  EXPECT_TRUE(form.Popup_Main.Items().FindByName("IndexerOn")->Checked());
+  EXPECT_EQ(TmyRegistry().ReadString(settings::sb_Wordindexer), "-1");
+  Tick();
+  form.sb_IndexPage.Click();
+  EXPECT_FALSE(form.Indexer()->Indexing());
+  EXPECT_EQ(form.sb1.PanelText(0), "Word indexer cancelled");
+  EXPECT_FALSE(form.Popup_Main.Items().FindByName("IndexerOn")->Checked());
+  EXPECT_EQ(TmyRegistry().ReadString(settings::sb_Wordindexer), "0");
+  for (int i = 0; i < 5; ++i) Tick();
+  EXPECT_FALSE(LookupUrl(*session_, url));
+
+  // The menu item does the same as the button, and the page is finished this time.
+  form.Popup_Main.Items().FindByName("IndexerOn")->Click();
+  EXPECT_TRUE(form.sb_IndexPage.Down());
+  EXPECT_TRUE(form.Indexer()->Indexing());
+  for (int i = 0; i < 10 && form.Indexer()->Indexing(); ++i) Tick();
+  EXPECT_TRUE(LookupUrl(*session_, url));
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM WORDS"), 4);
+}
+
+TEST_F(BandFormTest, LeavingAPageCancelsItsIndexing) {
+  TmyRegistry().WriteBoolean(settings::sb_Wordindexer, true);
+  TBandForm& form = StartedForm();
+  std::string words;
+  for (int i = 0; i < 40; ++i)
+    words += "word" + std::string(1, static_cast<char>('a' + i % 26)) +
+             std::string(1, static_cast<char>('a' + i / 26)) + " ";
+  const std::string url = WritePage("long.html", "<html><body><p>" + words + "</p></body></html>");
+  Visit(url);
+  ASSERT_TRUE(form.Indexer()->Indexing());
+  session_->NavigationStarted = true;  // what the helper object reports on BeforeNavigate2
+  Tick();
+  EXPECT_FALSE(form.Indexer()->Indexing());
+  EXPECT_EQ(form.sb1.PanelText(0), "Word indexer cancelled");
+  for (int i = 0; i < 5; ++i) Tick();
+  EXPECT_FALSE(LookupUrl(*session_, url));
+  EXPECT_LT(Scalar("SELECT COUNT(*) FROM WORDS"), 40);
+}
+
+TEST_F(BandFormTest, BandMenuHoldsTheModeTogglesSlimViewAndHelp) {
+  TBandForm& form = MakeForm();
+  form.Show();
+  EXPECT_EQ(form.sb_menu.DropdownMenu(), &form.Popup_Main);
+  EXPECT_EQ(Captions(form.Popup_Main.Items()),
+            (std::vector<std::string>{"Filter on", "Indexer on", "Slim View", "Help"}));
+  widgets::MenuItem* help = form.Popup_Main.Items().FindByName("Help");
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(Captions(*help), (std::vector<std::string>{"Help Index", "About Vellumtrace"}));
+
+  // "Filter on" and the Filter button are one toggle; an unparsed page is parsed next tick.
+  widgets::MenuItem* filter = form.Popup_Main.Items().FindByName("FilterOn");
+  session_->SelectedIndex = 4;
+  filter->Click();
+  EXPECT_TRUE(filter->Checked());
+  EXPECT_TRUE(form.sb_Filter.Down());
+  EXPECT_TRUE(session_->FilterMode);
+  EXPECT_TRUE(session_->DocumentCompleted);
+  EXPECT_TRUE(session_->FilterNodeChanged);
+  EXPECT_EQ(session_->SelectedIndex, -1);  // the marks are cleared with the selection
+  EXPECT_EQ(TmyRegistry().ReadString(settings::sb_Filter), "-1");
+  session_->DocumentCompleted = false;
+  session_->FilterNodeChanged = false;
+  form.sb_Filter.Click();
+  EXPECT_FALSE(filter->Checked());
+  EXPECT_FALSE(session_->FilterMode);
+  EXPECT_FALSE(session_->DocumentCompleted);
+  EXPECT_FALSE(session_->FilterNodeChanged);
+  EXPECT_EQ(TmyRegistry().ReadString(settings::sb_Filter), "0");
+
+  // A parsed page is not parsed again when the toggle goes down.
+  session_->EntryCount = 3;
+  form.sb_Filter.Click();
+  EXPECT_TRUE(session_->FilterMode);
+  EXPECT_FALSE(session_->DocumentCompleted);
+  EXPECT_TRUE(session_->FilterNodeChanged);
+}
+
+TEST_F(BandFormTest, SavedFilterModeIsRestoredThroughTheToggle) {
+  TmyRegistry().WriteBoolean(settings::sb_Filter, true);
+  TBandForm& form = MakeForm();
+  EXPECT_TRUE(form.sb_Filter.Down());
+  EXPECT_TRUE(form.Popup_Main.Items().FindByName("FilterOn")->Checked());
+  EXPECT_TRUE(session_->FilterMode);
+  EXPECT_TRUE(session_->DocumentCompleted);
+}
+
+TEST_F(BandFormTest, AboutShowsNameVersionAndPurpose) {
+  TBandForm& form = MakeForm();
+  widgets::ClearMessageLog();
+  form.Popup_Main.Items().FindByName("AboutVellumtrace")->Click();
+  ASSERT_EQ(widgets::MessageLog().size(), 1u);
+  const widgets::ShownMessage& shown = widgets::MessageLog().back();
+  EXPECT_EQ(shown.caption, "About Vellumtrace");
+  EXPECT_EQ(shown.text.rfind("Vellumtrace " VT_VERSION "\n\n", 0), 0u) << shown.text;
+  EXPECT_NE(shown.text.find("research band"), std::string::npos);
+  EXPECT_EQ(shown.buttons, widgets::MessageButtons::Ok);
+}
+
+TEST_F(BandFormTest, HelpOpensTheInstalledPageInANewWindowAtTheContext) {
+  InstallDatabase();
+  TBandForm& form = MakeForm();
+  const std::string page = (dir_ / "app" / storage::kHelpPageName).string();
+  EXPECT_EQ(form.HelpFile(), page);
+  const size_t before = browser::BrowserWindows().size();
+
+  form.ShowHelp(storage::kHelpSnippetTree);
+  auto windows = browser::BrowserWindows();
+  ASSERT_EQ(windows.size(), before + 1);
+  com::ComPtr<browser::WebBrowser> window = windows.back();
+  EXPECT_TRUE(window->Visible());
+  for (int i = 0; i < 20 && window->Busy(); ++i) Tick();
+  EXPECT_EQ(window->LocationURL(), browser::FileUrlFromPath(page) + "#context-2000");
+  EXPECT_EQ(window->LocationName(), "Vellumtrace Help");
+  window->Quit();
+
+  form.Popup_Main.Items().FindByName("HelpIndex")->Click();
+  windows = browser::BrowserWindows();
+  ASSERT_EQ(windows.size(), before + 1);
+  for (int i = 0; i < 20 && windows.back()->Busy(); ++i) Tick();
+  EXPECT_EQ(windows.back()->LocationURL(), browser::FileUrlFromPath(page));
+  windows.back()->Quit();
+
+  // Without the page no window opens and the status bar says how to get it.
+  fs::remove(page);
+  form.ShowHelp(storage::kHelpFilterTree);
+  EXPECT_EQ(browser::BrowserWindows().size(), before);
+  EXPECT_EQ(form.sb1.PanelText(0),
+            "Help is not installed: run 'vellumtrace install' to write Vellumtrace-help.html "
+            "into the program folder");
+}
+
+TEST_F(BandFormTest, PaintMessageOfTheFormsWindowStartsTheBandOnce) {
+  InstallDatabase();
+  TBandForm& form = MakeForm();
+  const msgloop::HWND window = form.WindowHandle();
+  EXPECT_EQ(widgets::WindowControl(window), &form);
+  loop_.PostMessage(window, msgloop::WM_PAINT);
+  loop_.ProcessMessages();
+  EXPECT_TRUE(form.Started());
+  EXPECT_TRUE(form.Timer1.Enabled());
+  EXPECT_EQ(form.sb1.PanelText(0), "Vellumtrace is Ready");
+
+  session_->SetStatusText("browsing");
+  loop_.PostMessage(window, msgloop::WM_PAINT);
+  loop_.ProcessMessages();
+  EXPECT_EQ(form.sb1.PanelText(0), "browsing");
+
+  form_.reset();
+  EXPECT_EQ(widgets::WindowControl(window), nullptr);
 }
 
 }  // namespace
