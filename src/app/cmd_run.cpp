@@ -19,11 +19,14 @@
 #include "commands.h"
 
 #if __has_include("shell/shell.h") && VT_HAVE_SHELL
+#include "host/clsids.h"
+#include "host/module.h"
 #include "platform/msgloop/message_loop.h"
+#include "shell/band_site.h"
 #include "shell/shell.h"
-#if VT_HAVE_STORAGE
 #include "storage/install.h"
-#endif
+#include "storage/urlRecords.h"
+#include "ui/BandForm.h"
 
 extern char** environ;
 
@@ -80,15 +83,20 @@ void OpenInUserBrowser(const std::string& url) {
 }
 
 std::vector<std::filesystem::path> InstallOnFirstStart() {
-#if VT_HAVE_STORAGE
   storage::InstallResult result = storage::InstallAndWriteSettings();
   for (const auto& line : result.actions) std::printf("  %s\n", line.c_str());
   for (const auto& line : result.problems)
     std::fprintf(stderr, "vellumtrace run: %s\n", line.c_str());
   return {result.app_dir, result.cache_dir};
-#else
-  return {};
-#endif
+}
+
+// What loading the band module into the browser process does: the band's class is served in
+// the process and its form is the band form; a page's saved tree selection comes from its row.
+void StartBand() {
+  InstallBandForm();
+  SetSavedSelectionLookup(&GetSelectedNode);
+  if (com::FAILED(StartBandModule()))
+    std::fprintf(stderr, "vellumtrace run: the explorer bar could not be registered\n");
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -115,7 +123,10 @@ int Run(const std::vector<std::string>& args) {
   shell::ShellOptions shell_options;
   shell_options.test_hooks = test_hooks;
   shell_options.file_roots = [roots] { return roots; };
+  StartBand();
+  shell::HostedExplorerBar bar(CLSID_ExplorerBand);  // outlives the shell, which refers to it
   shell::Shell shell(*ui, hub, shell_options);
+  shell.SetExplorerBar(&bar);
 
   shell::ServerOptions server_options;
   server_options.port = options.port;

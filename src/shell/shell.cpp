@@ -1,8 +1,11 @@
 #include "shell/shell.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "host/bandstate.h"
 #include "platform/dom/document.h"
+#include "platform/registry/registry.h"
 #include "platform/widgets/dialogs.h"
 #include "shell/mirror.h"
 #include "shell/test_hooks.h"
@@ -47,7 +50,7 @@ json ShellWindow::Describe() const {
           {"statusBar", b.StatusBar()},
           {"status", status},
           {"bar",
-           {{"open", bar_open_},
+           {{"open", bar_open_ && !bar_hidden_},
             {"width", bar_width_},
             {"form", bar_form_ ? json(bar_form_->Id()) : json(nullptr)}}}};
 }
@@ -97,7 +100,7 @@ void Shell::CloseAllWindows() {
   closing_ = true;
   std::vector<com::ComPtr<browser::WebBrowser>> browsers;
   for (auto& [id, window] : windows_) {
-    if (window->bar_open_) ShowBar(*window, false);
+    CloseBar(*window);
     browsers.push_back(window->browser_);
   }
   for (auto& b : browsers) b->Quit();
@@ -115,17 +118,82 @@ std::vector<ShellWindow*> Shell::Windows() {
   return out;
 }
 
-void Shell::ShowBar(ShellWindow& window, bool show) {
-  if (window.bar_open_ == show) return;
-  window.bar_open_ = show;
-  if (show) {
-    window.bar_form_ = explorer_bar_ ? explorer_bar_->Open(window) : nullptr;
-  } else {
-    window.bar_form_ = nullptr;
-    if (explorer_bar_) explorer_bar_->Close(window);
+namespace {
+constexpr const char* kShellKey = "Software\\Vellumtrace\\Shell";
+constexpr const char* kBarOpenValue = "BarOpen";
+}  // namespace
+
+bool Shell::BarWanted() {
+  try {
+    auto key = registry::OpenKey(registry::HKEY_CURRENT_USER, kShellKey);
+    if (!key) return true;
+    return key->TryReadDword(kBarOpenValue).value_or(1) != 0;
+  } catch (const registry::RegistryError&) {
+    return true;
   }
+}
+
+void Shell::ShowBar(ShellWindow& window, bool show) {
+  try {
+    registry::CreateKey(registry::HKEY_CURRENT_USER, kShellKey)
+        .WriteDword(kBarOpenValue, show ? 1 : 0);
+  } catch (const registry::RegistryError& e) {
+    std::fprintf(stderr, "vellumtrace: the bar's state was not saved: %s\n", e.what());
+  }
+  if (!show) {
+    CloseBar(window);
+  } else if (window.bar_open_) {
+    HideBar(window, false);
+  } else {
+    OpenBar(window);
+  }
+}
+
+void Shell::OpenBar(ShellWindow& window) {
+  if (window.bar_open_) return;
+  window.bar_open_ = true;
+  window.bar_hidden_ = false;
+  ExplorerBar::BarView view;
+  if (explorer_bar_) view = explorer_bar_->Open(window);
+  // The bar may have been closed again while it opened (its window went).
+  if (!window.bar_open_) return;
+  window.bar_form_ = view.form;
+  if (view.width > 0) window.SetBarWidth(view.width);
+  // A band registers its helper class as its form is made: the window gets its helpers now if it
+  // had none, and the helpers it had bind to the band that just opened.
+  if (helpers_.Attach(window.Browser()) == 0) helpers_.Rebind(window.Browser());
   PublishControls();
   PublishWindow(window);
+}
+
+void Shell::CloseBar(ShellWindow& window) {
+  if (!window.bar_open_) return;
+  window.bar_open_ = false;
+  window.bar_hidden_ = false;
+  window.bar_form_ = nullptr;
+  if (explorer_bar_) explorer_bar_->Close(window);
+  PublishControls();
+  PublishWindow(window);
+}
+
+void Shell::HideBar(ShellWindow& window, bool hidden) {
+  if (!window.bar_open_ || window.bar_hidden_ == hidden) return;
+  window.bar_hidden_ = hidden;
+  if (explorer_bar_) {
+    explorer_bar_->Show(window, !hidden);
+    if (!hidden)
+      if (auto width = explorer_bar_->StoredWidth(window)) window.SetBarWidth(*width);
+  }
+  PublishWindow(window);
+}
+
+ShellWindow* Shell::WindowOfBarControl(widgets::Control& control) {
+  widgets::Control* top = &control;
+  while (top->Parent()) top = top->Parent();
+  for (auto& [id, window] : windows_) {
+    if (window->bar_open_ && window->bar_form_ == top) return window.get();
+  }
+  return nullptr;
 }
 
 void Shell::Publish(const json& event) {
@@ -291,13 +359,18 @@ void Shell::OnWindowOpened(browser::WebBrowser& window) {
   ShellWindow& w = *shell_window;
   windows_[window.Id()] = std::move(shell_window);
   Watch(window);
+  helpers_.Attach(window);
+  // Windows open with their bar while the user keeps bars open, unless the window is opened by a
+  // command that must not give it a band.
+  if (explorer_bar_ && !closing_ && BarWanted() && BandActive()) OpenBar(w);
   PublishWindow(w);
 }
 
 void Shell::OnWindowClosed(browser::WebBrowser& window) {
   auto it = windows_.find(window.Id());
   if (it == windows_.end()) return;
-  if (it->second->bar_open_) ShowBar(*it->second, false);
+  CloseBar(*it->second);
+  helpers_.Detach(window);
   window.RemoveObserver(this);
   if (auto w = watches_.find(window.Id()); w != watches_.end()) {
     if (auto doc = w->second->document.lock(); doc && w->second->observer)
@@ -350,7 +423,16 @@ void Shell::OnCommand(browser::WebBrowser& b, com::DWORD command, com::DWORD) {
 }
 
 void Shell::OnBrowserBar(browser::WebBrowser& b, const std::string&, bool show) {
-  if (auto* w = FindWindow(b.TopLevel() ? b.TopLevel()->Id() : b.Id())) ShowBar(*w, show);
+  ShellWindow* w = FindWindow(b.TopLevel() ? b.TopLevel()->Id() : b.Id());
+  if (!w) return;
+  // ShowBrowserBar hides an open bar without closing its band, and shows it again.
+  if (!show) {
+    HideBar(*w, true);
+  } else if (w->bar_open_) {
+    HideBar(*w, false);
+  } else {
+    OpenBar(*w);
+  }
 }
 
 void Shell::OnQuit(browser::WebBrowser&) {}

@@ -18,6 +18,7 @@
 
 #include "platform/browser/windows.h"
 #include "platform/widgets/control.h"
+#include "shell/browser_helpers.h"
 #include "shell/display_server.h"
 #include "shell/event_hub.h"
 #include "shell/ui_thread.h"
@@ -31,13 +32,25 @@ class ShellWindow;
 class ExplorerBar {
  public:
   virtual ~ExplorerBar() = default;
-  // Opens the bar in `window`; answers the form to draw in the band site (null: an empty bar).
-  virtual widgets::Control* Open(ShellWindow& window) = 0;
+  struct BarView {
+    widgets::Control* form = nullptr;  // what the display draws in the bar; null: an empty bar
+    int width = 0;                     // the bar's width in pixels; 0 keeps the window's
+  };
+  // Opens the bar in `window`.
+  virtual BarView Open(ShellWindow& window) = 0;
   // Closes the bar of `window` (its form may be destroyed after this returns).
   virtual void Close(ShellWindow& window) = 0;
+  // Hides or shows an open bar without closing it (the browser's ShowBrowserBar).
+  virtual void Show(ShellWindow& window, bool visible) {}
+  // The width the bar is to have now (the stored bar size); nullopt keeps the window's.
+  virtual std::optional<int> StoredWidth(ShellWindow& window) { return std::nullopt; }
+  // The user dragged the bar's edge to `width`.
+  virtual void Resized(ShellWindow& window, int width) {}
   // A key pressed while the bar holds the focus ({"key","ctrl","shift","alt"}); answers true when
   // the bar delivered it to its own controls, false to leave it to the window.
   virtual bool TranslateKey(ShellWindow& window, const nlohmann::json& key) { return false; }
+  // The user pressed a control of the bar's form.
+  virtual void ChildInput(ShellWindow& window) {}
 };
 
 class ShellWindow {
@@ -49,8 +62,9 @@ class ShellWindow {
   bool Maximized() const { return maximized_; }
   void SetMaximized(bool maximized) { maximized_ = maximized; }
 
-  // The band site.
+  // The band site. A bar hidden by ShowBrowserBar stays open (its band lives) but is not drawn.
   bool BarOpen() const { return bar_open_; }
+  bool BarHidden() const { return bar_hidden_; }
   widgets::Control* BarForm() const { return bar_form_; }
   int BarWidth() const { return bar_width_; }
   void SetBarWidth(int width);
@@ -64,6 +78,7 @@ class ShellWindow {
   int id_;
   bool maximized_ = false;
   bool bar_open_ = false;
+  bool bar_hidden_ = false;
   int bar_width_ = 200;
   widgets::Control* bar_form_ = nullptr;
 };
@@ -82,7 +97,8 @@ class Shell final : public DisplayBackend,
   Shell(const Shell&) = delete;
   Shell& operator=(const Shell&) = delete;
 
-  // Creates the main window (maximised on the display's screen) and navigates it to `address`.
+  // Creates the main window (maximised on the display's screen), opens its bar when the user
+  // wants bars and navigates it to `address`.
   ShellWindow& OpenMainWindow(const std::string& address);
   // Closes every window: their bars first, then the browsers (Quit).
   void CloseAllWindows();
@@ -91,8 +107,11 @@ class Shell final : public DisplayBackend,
   std::vector<ShellWindow*> Windows();
 
   void SetExplorerBar(ExplorerBar* bar) { explorer_bar_ = bar; }
-  // Opens or closes the band site of `window` (the View menu and ShowBrowserBar come here).
+  // Opens or closes the bar of `window` as the user does (the View menu, the bar's close
+  // button): the choice is remembered, and windows opened from then on open their bar likewise.
   void ShowBar(ShellWindow& window, bool show);
+  // Whether windows open with their bar (true until the user closes a bar).
+  static bool BarWanted();
 
   // The page's context menu: answers true when the system showed its own menu for `element`
   // at screen point (x, y); otherwise the display shows its default menu.
@@ -137,6 +156,10 @@ class Shell final : public DisplayBackend,
   void WatchDocument(MirrorWatch& watch, const std::shared_ptr<dom::Document>& document);
   void DocumentChanged(int browser_id, const dom::Change& change);
   void ScheduleReload(MirrorWatch& watch);
+  void OpenBar(ShellWindow& window);
+  void CloseBar(ShellWindow& window);
+  void HideBar(ShellWindow& window, bool hidden);
+  ShellWindow* WindowOfBarControl(widgets::Control& control);
   std::string FrameSource(browser::WebBrowser& browser, const dom::Element& frame);
 
   UiThread& ui_;
@@ -146,6 +169,7 @@ class Shell final : public DisplayBackend,
   std::map<int, std::unique_ptr<MirrorWatch>> watches_;
   std::unique_ptr<TestHooks> test_hooks_;
   ExplorerBar* explorer_bar_ = nullptr;
+  BrowserHelpers helpers_;
   ContextMenuHandler context_menu_;
   bool controls_scheduled_ = false;
   bool closing_ = false;

@@ -98,6 +98,7 @@ json Shell::Input(const json& input) {
   }
   if (type == "bar-width") {
     window.SetBarWidth(Int(input, "width", window.BarWidth()));
+    if (explorer_bar_ && window.BarOpen()) explorer_bar_->Resized(window, window.BarWidth());
     PublishWindow(window);
     return {{"width", window.BarWidth()}};
   }
@@ -117,7 +118,7 @@ json Shell::Input(const json& input) {
     return window.Describe();
   }
   if (type == "window-close") {
-    if (window.BarOpen()) ShowBar(window, false);
+    CloseBar(window);
     return {{"hr", b.Quit()}};
   }
   throw std::invalid_argument("unknown input '" + type + "'");
@@ -193,7 +194,14 @@ json Shell::ControlInput(const json& input) {
   widgets::Control* control = widgets::FindControl(input.value("id", widgets::ControlId{0}));
   if (!control) return {{"handled", false}, {"stale", true}};
   auto it = input.find("input");
-  bool handled = it != input.end() && control->HandleInput(*it);
+  if (it == input.end()) return {{"handled", false}};
+  // A press on a control of a bar tells the bar's band, which takes the focus.
+  if (explorer_bar_ && it->value("type", std::string()) != "resize")
+    if (ShellWindow* window = WindowOfBarControl(*control)) explorer_bar_->ChildInput(*window);
+  // The band may have closed the bar meanwhile.
+  control = widgets::FindControl(input.value("id", widgets::ControlId{0}));
+  if (!control) return {{"handled", false}, {"stale", true}};
+  bool handled = control->HandleInput(*it);
   return {{"handled", handled}};
 }
 

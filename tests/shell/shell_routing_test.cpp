@@ -161,7 +161,14 @@ TEST_F(ShellRoutingTest, NewWindowsAndTheBarReachTheStateAndClosedWindowsLeaveIt
 
   Post({{"type", "bar"}, {"window", window_->Id()}, {"open", true}});
   EXPECT_TRUE(window_->BarOpen());
+  // The browser's ShowBrowserBar hides the bar without closing it, and shows it again.
   window_->Browser().ShowBrowserBar("{00000000-0000-0000-0000-000000000001}", false);
+  EXPECT_TRUE(window_->BarOpen());
+  EXPECT_TRUE(window_->BarHidden());
+  EXPECT_EQ(json::parse(shell_->StateJson())["windows"][0]["bar"]["open"], false);
+  window_->Browser().ShowBrowserBar("{00000000-0000-0000-0000-000000000001}", true);
+  EXPECT_FALSE(window_->BarHidden());
+  Post({{"type", "bar"}, {"window", window_->Id()}, {"open", false}});
   EXPECT_FALSE(window_->BarOpen());
 
   Post({{"type", "window-close"}, {"window", opened->Id()}});
