@@ -138,7 +138,9 @@ ExplorerBar::BarView HostedExplorerBar::Open(ShellWindow& window) {
   hosted.band->GetWindow(&form_window);
   hosted.form_window = form_window;
   hosted.band->ShowDW(-1);
+  // The site shows and hides the band's window.
   widgets::Control* form = form_window ? widgets::WindowControl(form_window) : nullptr;
+  if (form) form->SetVisible(true);
   // A shown window is painted once the loop runs again.
   if (form_window) msgloop::UiLoop().PostMessage(form_window, msgloop::WM_PAINT);
   bars_[window.Id()] = std::move(hosted);
@@ -159,6 +161,7 @@ void HostedExplorerBar::Show(ShellWindow& window, bool visible) {
   auto it = bars_.find(window.Id());
   if (it == bars_.end()) return;
   it->second.band->ShowDW(visible ? -1 : 0);
+  if (auto* form = widgets::WindowControl(it->second.form_window)) form->SetVisible(visible);
   if (visible && it->second.form_window)
     msgloop::UiLoop().PostMessage(it->second.form_window, msgloop::WM_PAINT);
 }

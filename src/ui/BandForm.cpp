@@ -74,6 +74,38 @@ TBandForm::~TBandForm() {
 }
 
 void TBandForm::BuildLayout() {
+  // Top to bottom: the main tool bar, the spacer, the tabs filling the rest, the status bar.
+  // Each tab: its upper pane (sized from the tab's ratio), the splitter, the lower pane.
+  using widgets::Align;
+  SetAlign(Align::Client);
+  ToolBar1.SetAlign(Align::Top);
+  Spacer.SetAlign(Align::Top);
+  page1.SetAlign(Align::Client);
+  sb1.SetAlign(Align::Bottom);
+  for (widgets::Control* c : std::initializer_list<widgets::Control*>{
+           &FilterTop, &FilterBar, &FilterSplitter, &FilterPreviewBar, &SnippetTop,
+           &SnippetFilterRow, &SnippetSplitter, &SnippetPreviewBar, &SearchTop, &SearchFilterRow,
+           &SearchSplitter}) {
+    c->SetAlign(Align::Top);
+  }
+  for (widgets::Control* c :
+       std::initializer_list<widgets::Control*>{&tv, &wb2, &DBTL1, &wb3, &lb1, &dxDBGrid3}) {
+    c->SetAlign(Align::Client);
+  }
+  for (widgets::Splitter* splitter : {&FilterSplitter, &SnippetSplitter, &SearchSplitter}) {
+    splitter->SetThickness(5);
+    splitter->SetMinSize(1);
+  }
+  // A tab page learns its height when it is first shown: its upper pane follows its ratio then.
+  filter_tab.OnResize = [this](widgets::Control&) {
+    LayoutTab(filter_tab, FilterTop, split_ratio2_);
+  };
+  snippet_tab.OnResize = [this](widgets::Control&) {
+    LayoutTab(snippet_tab, SnippetTop, split_ratio1_);
+  };
+  search_tab.OnResize = [this](widgets::Control&) {
+    LayoutTab(search_tab, SearchTop, split_ratio4_);
+  };
   ToolBar1.SetFlat(true);
   ToolBar1.SetShowCaptions(true);
   ToolBar1.SetShowHint(true);

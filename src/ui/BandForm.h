@@ -92,10 +92,11 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   widgets::TabSheet snippet_tab{"snippet_tab", &page1, "Snippets"};
   widgets::Panel SnippetTop{"SnippetTop", &snippet_tab};
-  widgets::BusyLed led6{"led6", &SnippetTop};
-  widgets::ComboBox Drop_SnippetFilterField{"Drop_SnippetFilterField", &SnippetTop,
+  widgets::ToolBar SnippetFilterRow{"SnippetFilterRow", &SnippetTop};
+  widgets::BusyLed led6{"led6", &SnippetFilterRow};
+  widgets::ComboBox Drop_SnippetFilterField{"Drop_SnippetFilterField", &SnippetFilterRow,
                                             widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo1{"RegCombo1", &SnippetTop};
+  widgets::ComboBox RegCombo1{"RegCombo1", &SnippetFilterRow};
   widgets::DBTreeList DBTL1{"DBTL1", &SnippetTop};
   widgets::Splitter SnippetSplitter{"SnippetSplitter", &snippet_tab, &SnippetTop};
   widgets::ToolBar SnippetPreviewBar{"SnippetPreviewBar", &snippet_tab};
@@ -107,10 +108,11 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   widgets::TabSheet search_tab{"search_tab", &page1, "Search"};
   widgets::Panel SearchTop{"SearchTop", &search_tab};
-  widgets::BusyLed led5{"led5", &SearchTop};
-  widgets::ComboBox Drop_SearchFilterField{"Drop_SearchFilterField", &SearchTop,
+  widgets::ToolBar SearchFilterRow{"SearchFilterRow", &SearchTop};
+  widgets::BusyLed led5{"led5", &SearchFilterRow};
+  widgets::ComboBox Drop_SearchFilterField{"Drop_SearchFilterField", &SearchFilterRow,
                                            widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo2{"RegCombo2", &SearchTop};
+  widgets::ComboBox RegCombo2{"RegCombo2", &SearchFilterRow};
   widgets::ListBox lb1{"lb1", &SearchTop};
   widgets::Splitter SearchSplitter{"SearchSplitter", &search_tab, &SearchTop};
   widgets::DBGrid dxDBGrid3{"dxDBGrid3", &search_tab};

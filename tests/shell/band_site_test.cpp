@@ -143,6 +143,7 @@ TEST_F(BandSiteTest, OpeningTheBarHostsABandOnTheWindowsSiteAndDrawsItsForm) {
   ASSERT_NE(window.BarForm(), nullptr);
   EXPECT_EQ(window.BarForm(), widgets::WindowControl(explorer->Form()->WindowHandle()));
   EXPECT_EQ(window.BarWidth(), 260);
+  EXPECT_TRUE(window.BarForm()->Visible());  // the site shows the band's window
   // The shown window is painted once the loop turns.
   EXPECT_TRUE(form_log_.messages.empty());
   loop_.ProcessMessages();
@@ -186,11 +187,13 @@ TEST_F(BandSiteTest, ShowBrowserBarHidesTheBarWithoutClosingItsBand) {
   const std::string clsid = BandClsidText();
   window.Browser().ShowBrowserBar(clsid, false);
   EXPECT_TRUE(window.BarHidden());
+  EXPECT_FALSE(window.BarForm()->Visible());
   registry::CreateKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(clsid))
       .WriteBinary(std::string(kBarSize), BarSizeBytes(60));
   window.Browser().ShowBrowserBar(clsid, true);
   EXPECT_FALSE(window.BarHidden());
   EXPECT_EQ(bar_.Band(window).get(), band.get());  // the same band, its form kept
+  EXPECT_TRUE(window.BarForm()->Visible());
   EXPECT_EQ(form_log_.teardowns, 0);
   EXPECT_EQ(window.BarWidth(), 60);  // the bar takes the size written meanwhile
   loop_.ProcessMessages();

@@ -225,6 +225,44 @@ TEST_F(BandFormTest, ResizeWritesTheBandWidthOnTheNextTickOnce) {
   EXPECT_EQ(BarSizeFromBytes(*key->TryReadBinary(std::string(kBarSize))), 200);
 }
 
+TEST_F(BandFormTest, SlimViewNarrowsTheBarAndKeepsTheWideWidthForLater) {
+  InstallDatabase();
+  TBandForm& form = MakeForm();
+  form.FormPaint();
+  form.SetBounds({0, 0, 293, 600});
+  form.FormResize();  // the user made the bar 300 wide
+  Tick();
+  auto bar_size = [] {
+    auto key = registry::OpenKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(BandClsidText()));
+    return BarSizeFromBytes(*key->TryReadBinary(std::string(kBarSize)));
+  };
+  widgets::MenuItem* slim = form.Popup_Main.Items().FindByName("SlimView");
+  ASSERT_NE(slim, nullptr);
+  slim->Click();
+  EXPECT_TRUE(slim->Checked());
+  EXPECT_FALSE(form.page1.Visible());
+  EXPECT_EQ(bar_size(), 60);
+  EXPECT_EQ(TmyRegistry().ReadInteger(settings::BandWidth), 300);  // written before narrowing
+  EXPECT_EQ(TmyRegistry().ReadString(settings::SlimView), "-1");
+  // Resizing the slim bar leaves the wide width alone.
+  form.SetBounds({0, 0, 53, 600});
+  form.FormResize();
+  Tick();
+  EXPECT_EQ(TmyRegistry().ReadInteger(settings::BandWidth), 300);
+  slim->Click();
+  EXPECT_TRUE(form.page1.Visible());
+  EXPECT_EQ(bar_size(), 300);
+
+  // A status the lamp does not know leaves it as it was.
+  Tick();
+  const auto color = form.led1.Color();
+  const std::string hint = form.led1.Hint();
+  session_->Status = 7;
+  Tick();
+  EXPECT_EQ(form.led1.Color(), color);
+  EXPECT_EQ(form.led1.Hint(), hint);
+}
+
 TEST_F(BandFormTest, IndexerOnIndexesACompletedPageOnceOverTheTicks) {
   TmyRegistry().WriteBoolean(settings::sb_Wordindexer, true);
   TBandForm& form = StartedForm();

@@ -86,7 +86,9 @@ export class Controls {
     el.className = `ctl ctl-${d.kind}`;
     el.dataset.id = String(d.id);
     if (d.name) el.setAttribute('data-control', d.name);
-    el.dataset.align = d.align || 'None';
+    // The layout below names the aligns as the controls' enumeration does: Top, Client ...
+    const align = d.align || 'none';
+    el.dataset.align = align.charAt(0).toUpperCase() + align.slice(1);
     if (d.hint) el.dataset.hint = d.hint;
     if (d.visible === false) el.hidden = true;
     if (d.enabled === false) el.classList.add('disabled');
@@ -115,7 +117,12 @@ export class Controls {
       if (old.classList.contains('mounted-root')) el.classList.add('mounted-root');
     }
     this.elements.set(id, el);
-    requestAnimationFrame(() => this.#layoutChildren(el));
+    requestAnimationFrame(() => {
+      this.#layoutChildren(el);
+      // A redrawn child may have a new size or align: its host places it again.
+      const host = el.parentElement;
+      if (host && host.classList.contains('align-host')) this.#layoutChildren(host);
+    });
     return el;
   }
 
@@ -123,6 +130,7 @@ export class Controls {
   // bands in order, the client child in the rest, unaligned children at their bounds.
   #layoutChildren(el) {
     if (!el.classList.contains('align-host')) return;
+    this.#reportSize(el);
     let top = 0, left = 0, right = el.clientWidth, bottom = el.clientHeight;
     const kids = [...el.children].filter((c) => c.classList.contains('ctl') && !c.hidden);
     const order = ['Top', 'Bottom', 'Left', 'Right', 'Client'];
@@ -134,13 +142,13 @@ export class Controls {
         c.style.position = 'absolute';
         if (align === 'Top' || align === 'Bottom') {
           c.style.left = `${left}px`; c.style.width = `${Math.max(0, right - left)}px`;
-          c.style.height = b.height ? `${b.height}px` : '';
-          const h = b.height || c.offsetHeight;
+          c.style.height = b.height ? `${b.height}px` : d.thickness ? `${d.thickness}px` : '';
+          const h = b.height || d.thickness || c.offsetHeight;
           if (align === 'Top') { c.style.top = `${top}px`; top += h; } else { bottom -= h; c.style.top = `${bottom}px`; }
         } else if (align === 'Left' || align === 'Right') {
           c.style.top = `${top}px`; c.style.height = `${Math.max(0, bottom - top)}px`;
-          c.style.width = b.width ? `${b.width}px` : '';
-          const w = b.width || c.offsetWidth;
+          c.style.width = b.width ? `${b.width}px` : d.thickness ? `${d.thickness}px` : '';
+          const w = b.width || d.thickness || c.offsetWidth;
           if (align === 'Left') { c.style.left = `${left}px`; left += w; } else { right -= w; c.style.left = `${right}px`; }
         } else {
           Object.assign(c.style, { left: `${left}px`, top: `${top}px`, width: `${Math.max(0, right - left)}px`, height: `${Math.max(0, bottom - top)}px` });
@@ -157,6 +165,19 @@ export class Controls {
         c.style.position = 'relative';
       }
     }
+  }
+
+  // Forms and tab pages lay their own children out from their size, so they hear of the size the
+  // display gave them (once per change).
+  #reportSize(el) {
+    const d = this.store.get(Number(el.dataset.id));
+    if (!d || (d.kind !== 'form' && d.kind !== 'tabsheet') || el.hidden) return;
+    const width = el.clientWidth, height = el.clientHeight;
+    if (!width || !height) return;
+    const b = d.bounds || {};
+    if (b.width === width && b.height === height) return;
+    d.bounds = { ...b, width, height };
+    this.input(d, { type: 'resize', width, height });
   }
 
   #popup(d) {
@@ -323,20 +344,27 @@ const KINDS = {
   tabsheet(el, d) {},
   splitter(el, d) {
     el.setAttribute('role', 'separator');
-    const vertical = d.orientation === 'vertical' || d.align === 'Left' || d.align === 'Right';
+    const vertical = d.orientation === 'vertical' || /^(left|right)$/i.test(d.align || '');
     if (d.thickness) el.style[vertical ? 'width' : 'height'] = `${d.thickness}px`;
-    el.addEventListener('mousedown', (event) => {
+    // The pointer is captured while it drags, so the drag ends where it ends even over a page
+    // view's frame.
+    el.addEventListener('pointerdown', (event) => {
+      if (event.button !== 0) return;
       event.preventDefault();
+      el.setPointerCapture(event.pointerId);
       const start = vertical ? event.clientX : event.clientY;
-      const from = d.paneSize || 0;
+      // The pane as drawn now: its size may have changed since the splitter was drawn.
       const pane = this.elements.get(d.pane);
+      const from = pane ? (vertical ? pane.offsetWidth : pane.offsetHeight) : d.paneSize || 0;
       const before = pane ? (vertical ? pane.offsetLeft < el.offsetLeft : pane.offsetTop < el.offsetTop) : true;
       const onUp = (e) => {
-        document.removeEventListener('mouseup', onUp);
+        el.removeEventListener('pointerup', onUp);
+        el.removeEventListener('pointercancel', onUp);
         const delta = (vertical ? e.clientX : e.clientY) - start;
-        if (delta) this.input(d, { type: 'move', size: Math.max(0, Math.round(from + (before ? delta : -delta))) });
+        if (delta && e.type === 'pointerup') this.input(d, { type: 'move', size: Math.max(0, Math.round(from + (before ? delta : -delta))) });
       };
-      document.addEventListener('mouseup', onUp);
+      el.addEventListener('pointerup', onUp);
+      el.addEventListener('pointercancel', onUp);
     });
   },
   checkbox(el, d) {
