@@ -61,14 +61,27 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
   widgets::UseDisplayForModals(true);  // modal forms wait for the display's answer
   for (auto& window : browser::BrowserWindows()) OnWindowOpened(*window);
   std::weak_ptr<bool> alive = alive_;
+  // Control changes reach the display at most every kControlsInterval: a burst (a tree filled
+  // node by node while the parser lets the loop run) is sent as one batch instead of one whole
+  // tree per node.
   widgets::SetChangeListener([this, alive] {
     if (alive.expired() || controls_scheduled_) return;
     controls_scheduled_ = true;
-    ui_.Post([this, alive] {
+    auto publish = [this, alive] {
       if (alive.expired()) return;
       controls_scheduled_ = false;
+      last_controls_ = std::chrono::steady_clock::now();
       PublishControls();
-    });
+    };
+    const auto since = std::chrono::steady_clock::now() - last_controls_;
+    if (since >= kControlsInterval) {
+      ui_.Post(publish);
+    } else {
+      ui_.PostAfter(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         kControlsInterval - since)
+                                         .count()),
+                    publish);
+    }
   });
 }
 
@@ -223,8 +236,9 @@ std::string Shell::StateJson() {
     state["rev"] = watches_[id]->rev;
     windows.push_back(std::move(state));
   }
+  // Pending changes stay pending: they belong to every display listening, not only to the one
+  // that starts over from the whole state (it takes them again, to no harm).
   json controls = json::array();
-  widgets::TakeChanges();  // the display starts from the whole state below
   for (widgets::Control* c : widgets::TopLevelControls()) controls.push_back(c->DescribeTree());
   return json{
       {"seq", hub_.LastSeq()},

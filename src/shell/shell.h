@@ -7,6 +7,7 @@
 // publishes every change to the display's stream.
 //
 // Everything here runs on the UI thread.
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -172,6 +173,8 @@ class Shell final : public DisplayBackend,
   BrowserHelpers helpers_;
   ContextMenuHandler context_menu_;
   bool controls_scheduled_ = false;
+  static constexpr std::chrono::milliseconds kControlsInterval{100};
+  std::chrono::steady_clock::time_point last_controls_{};
   bool closing_ = false;
   std::shared_ptr<bool> alive_;
 };

@@ -1,5 +1,8 @@
 #include "shell/ui_thread.h"
 
+#include <algorithm>
+#include <memory>
+
 #include "platform/msgloop/message_loop.h"
 
 namespace vt::shell {
@@ -10,6 +13,14 @@ class LoopThread final : public UiThread {
   explicit LoopThread(msgloop::MessageLoop& loop) : loop_(loop) {}
   void Run(std::function<void()> task) override { loop_.RunOnLoopThread(task); }
   void Post(std::function<void()> task) override { loop_.PostTask(std::move(task)); }
+  void PostAfter(int ms, std::function<void()> task) override {
+    auto id = std::make_shared<msgloop::UINT_PTR>(0);
+    *id = loop_.SetTimer(static_cast<msgloop::UINT>(std::max(ms, 1)),
+                         [this, id, task = std::move(task)] {
+                           loop_.KillTimer(0, *id);  // once
+                           task();
+                         });
+  }
 
  private:
   msgloop::MessageLoop& loop_;

@@ -14,6 +14,8 @@ class UiThread {
   virtual void Run(std::function<void()> task) = 0;
   // Queues `task` for the UI thread and returns at once.
   virtual void Post(std::function<void()> task) = 0;
+  // Runs `task` on the UI thread once `ms` milliseconds have passed (UI thread only).
+  virtual void PostAfter(int ms, std::function<void()> task) { Post(std::move(task)); }
 };
 
 }  // namespace vt::shell

@@ -8,8 +8,8 @@ import { execFileSync } from 'node:child_process';
 import { createServer } from 'node:http';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchChromium, paths } from './lib/chromium.mjs';
-import { startVellumtrace } from './lib/shell-run.mjs';
+import { paths } from './lib/chromium.mjs';
+import { openDisplay, until } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -47,15 +47,6 @@ function sql(query) {
   return execFileSync('sqlite3', [db, query], { encoding: 'utf8' }).trim();
 }
 
-async function until(fn, what, ms = 15000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const v = await fn();
-    if (v) return v;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setTimeout(r, 40));
-  }
-}
 
 // What the bar shows: the lamp, the tree's rows, the status bar, the toggles and the tab.
 async function bar() {
@@ -91,12 +82,7 @@ before(async () => {
   server = createServer(serve);
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   site = `http://127.0.0.1:${server.address().port}`;
-  vt = await startVellumtrace();
-  browser = await launchChromium();
-  const context = await browser.newContext({ viewport: { width: 1280, height: 860 } });
-  page = await context.newPage();
-  await page.goto(vt.address);
-  await page.waitForSelector('[data-control="address"]');
+  ({ vt, browser, page } = await openDisplay({ viewport: { width: 1280, height: 860 } }));
 });
 
 after(async () => {
@@ -113,7 +99,7 @@ test('a new user finds the bar open and the band ready', async () => {
   const state = await until(async () => {
     const b = await bar();
     return b && ['Vellumtrace is Ready', 'Parsing complete.'].includes(b.status) && b;
-  }, 'the band to start');
+  }, 'the band to start', 15000);
   assert.equal(state.tab, 'filter_tab-tab');
   assert.equal(state.indexer, false);
   assert.equal(state.lit, false);  // no page dissected yet: "No data..."
@@ -125,13 +111,13 @@ test('a page is dissected into the filter tree while the lamp shows the band wai
   const waiting = await until(async () => {
     const b = await bar();
     return b && b.color === 'yellow' && b;
-  }, 'the lamp to turn yellow');
+  }, 'the lamp to turn yellow', 15000, 20);
   assert.equal(waiting.hint, 'Waiting for browser...');
   assert.equal(waiting.lit, true);
   const ready = await until(async () => {
     const b = await bar();
     return b && b.color === 'green' && b.rows.includes('Links (3)') && b;
-  }, 'the finished tree');
+  }, 'the finished tree', 15000);
   assert.equal(ready.hint, 'Ready...');
   assert.deepEqual(ready.rows, ['Tables (2)', 'Links (3)']);
   assert.equal(ready.status, 'Parsing complete.');

@@ -5,8 +5,8 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { writeFileSync, mkdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchChromium, paths } from './lib/chromium.mjs';
-import { startVellumtrace } from './lib/shell-run.mjs';
+import { paths } from './lib/chromium.mjs';
+import { openDisplay, until } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -51,28 +51,14 @@ async function mirrorFrame() {
   throw new Error('the page view never showed the page');
 }
 
-async function until(fn, what, ms = 10000) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const v = await fn();
-    if (v) return v;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((r) => setTimeout(r, 50));
-  }
-}
 
 before(async () => {
   mkdirSync(output, { recursive: true });
-  vt = await startVellumtrace();
+  ({ vt, browser, page } = await openDisplay());
   const dir = join(vt.home, 'pages');
   mkdirSync(dir);
   writeFileSync(join(dir, 'tables.html'), testPage());
   pageUrl = `file://${join(dir, 'tables.html')}`;
-  browser = await launchChromium();
-  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
-  page = await context.newPage();
-  await page.goto(vt.address);
-  await page.waitForSelector('[data-control="address"]');
 });
 
 after(async () => {

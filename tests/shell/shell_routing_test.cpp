@@ -12,6 +12,8 @@
 #include "platform/browser/windows.h"
 #include "platform/com/dispatch.h"
 #include "platform/msgloop/message_loop.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/indicators.h"
 #include "shell/shell.h"
 
 namespace vt::shell {
@@ -145,6 +147,32 @@ TEST_F(ShellRoutingTest, StyleChangesArePushedAndReplacedTreesReloadTheMirror) {
   int reloads = 0;
   for (const auto& e : events) reloads += json::parse(e.json)["type"] == "page";
   EXPECT_EQ(reloads, 1);  // two edits in one turn, one reload
+}
+
+TEST_F(ShellRoutingTest, ABurstOfControlChangesReachesTheDisplayAsOneBatch) {
+  widgets::Form form("Burst");
+  widgets::StatusBar bar("BurstBar", &form);
+  loop_.PumpUntil([] { return false; }, std::chrono::milliseconds(150));
+  const auto first = hub_.LastSeq();
+  // Two hundred changes, each followed by a turn of the loop, as a parse that lets messages run.
+  for (int i = 0; i < 200; ++i) {
+    bar.SetPanelText(0, "step " + std::to_string(i));
+    loop_.ProcessMessages();
+  }
+  // A display starting over takes the whole state; the others still get the pending changes.
+  EXPECT_NE(shell_->StateJson().find("step 199"), std::string::npos);
+  loop_.PumpUntil([] { return false; }, std::chrono::milliseconds(250));
+  auto events = hub_.WaitAfter(first, std::chrono::milliseconds(0));
+  int batches = 0;
+  std::string last;
+  for (const auto& e : events) {
+    if (e.json.find("\"controls\"") == std::string::npos) continue;
+    ++batches;
+    last = e.json;
+  }
+  EXPECT_GE(batches, 1);
+  EXPECT_LE(batches, 2);
+  EXPECT_NE(last.find("step 199"), std::string::npos);
 }
 
 TEST_F(ShellRoutingTest, NewWindowsAndTheBarReachTheStateAndClosedWindowsLeaveIt) {
