@@ -160,7 +160,10 @@ test('with the Indexer down a visited page is word-indexed once', async () => {
 });
 
 test('closing and reopening the bar keeps the tab, the split and the toggles', async () => {
-  // Move the filter tab's splitter down, then choose the Search tab.
+  // Move the filter tab's splitter down, then choose the Search tab. The drag starts once the
+  // bar has settled after the last page, as a user's would.
+  await until(async () => (await bar()).color === 'red' && (await bar()).hint === 'No data...', 'the bar to settle');
+  await page.waitForTimeout(500);
   const splitter = page.locator('.band-site [data-control="FilterSplitter"]');
   const box = await splitter.boundingBox();
   await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);

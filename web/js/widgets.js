@@ -168,16 +168,23 @@ export class Controls {
   }
 
   // Forms and tab pages lay their own children out from their size, so they hear of the size the
-  // display gave them (once per change).
+  // display gave them, once it has settled: a redrawn host is placed by its own host a frame
+  // later, and the sizes measured in between are not the ones the user sees.
   #reportSize(el) {
     const d = this.store.get(Number(el.dataset.id));
-    if (!d || (d.kind !== 'form' && d.kind !== 'tabsheet') || el.hidden) return;
-    const width = el.clientWidth, height = el.clientHeight;
-    if (!width || !height) return;
-    const b = d.bounds || {};
-    if (b.width === width && b.height === height) return;
-    d.bounds = { ...b, width, height };
-    this.input(d, { type: 'resize', width, height });
+    if (!d || (d.kind !== 'form' && d.kind !== 'tabsheet')) return;
+    clearTimeout(el.reportTimer);
+    el.reportTimer = setTimeout(() => {
+      if (!el.isConnected || el.hidden) return;
+      const now = this.store.get(Number(el.dataset.id));
+      if (!now) return;
+      const width = el.clientWidth, height = el.clientHeight;
+      if (!width || !height) return;
+      const b = now.bounds || {};
+      if (b.width === width && b.height === height) return;
+      now.bounds = { ...b, width, height };
+      this.input(now, { type: 'resize', width, height });
+    }, 120);
   }
 
   #popup(d) {
@@ -353,9 +360,12 @@ const KINDS = {
       event.preventDefault();
       el.setPointerCapture(event.pointerId);
       const start = vertical ? event.clientX : event.clientY;
-      // The pane as drawn now: its size may have changed since the splitter was drawn.
+      // The pane's size as the system last described it (this splitter's own description may be
+      // older; the pane's element may be in the middle of a redraw).
       const pane = this.elements.get(d.pane);
-      const from = pane ? (vertical ? pane.offsetWidth : pane.offsetHeight) : d.paneSize || 0;
+      const bounds = (this.store.get(d.pane) || {}).bounds || {};
+      const from = (vertical ? bounds.width : bounds.height) ||
+        (pane ? (vertical ? pane.offsetWidth : pane.offsetHeight) : d.paneSize || 0);
       const before = pane ? (vertical ? pane.offsetLeft < el.offsetLeft : pane.offsetTop < el.offsetTop) : true;
       const onUp = (e) => {
         el.removeEventListener('pointerup', onUp);
