@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/dom/node.h"
+#include "platform/text/utf8.h"
 
 namespace vt::dom {
 
@@ -107,7 +108,7 @@ inline bool IsHtmlSpace(char c) {
 }
 
 // UTF-8 helpers.
-void AppendUtf8(char32_t cp, std::string& out);
+using text::AppendUtf8;
 // Number of code points of valid UTF-8 text.
 std::size_t CountCodePoints(std::string_view text);
 // Byte offset of the code point `chars` (clamped to the end).

@@ -17,6 +17,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/text/utf8.h"
+
 namespace vt::registry {
 
 namespace fs = std::filesystem;
@@ -73,55 +75,7 @@ const char* FileStem(Hive hive) {
   return "HK";
 }
 
-// Decodes one UTF-8 sequence at text[i]; nullopt (and i unchanged) when it is not valid.
-std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(text[i]);
-  int len;
-  char32_t cp;
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  } else if ((b0 & 0xE0) == 0xC0) {
-    len = 2;
-    cp = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3;
-    cp = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4;
-    cp = b0 & 0x07;
-  } else {
-    return std::nullopt;
-  }
-  if (i + len > text.size()) return std::nullopt;
-  for (int k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return std::nullopt;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-  i += len;
-  return cp;
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using text::DecodeUtf8;
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
@@ -441,7 +395,7 @@ std::string FoldCase(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     if (auto cp = DecodeUtf8(text, i)) {
-      EncodeUtf8(FoldChar(*cp), out);
+      text::AppendUtf8(FoldChar(*cp), out);
     } else {
       out += text[i++];  // bytes that are not UTF-8 compare as they are
     }
