@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "search/Utf8.h"
+#include "platform/text/utf8.h"
 
 namespace vt {
 
@@ -22,13 +22,13 @@ bool IsStopWord(std::string_view word) {
 }
 
 std::string NormalizeWord(std::string_view word) {
-  std::u32string w = utf8::Decode(word);
+  std::u32string w = text::DecodeUtf8Text(word);
   if (w.size() < 3 || w.size() > 35) return {};
   if (!IsWordChar(w.front())) w.erase(0, 1);
   if (!w.empty() && !IsWordChar(w.back())) w.pop_back();
   for (char32_t c : w)
     if (!IsWordChar(c)) return {};
-  std::string out = utf8::Encode(w);
+  std::string out = text::EncodeUtf8Text(w);
   if (w.size() <= 4 && IsStopWord(out)) return {};
   return out;
 }

@@ -1,6 +1,6 @@
 #include "search/WordScanner.h"
 
-#include "search/Utf8.h"
+#include "platform/text/utf8.h"
 
 namespace vt {
 namespace {
@@ -21,7 +21,7 @@ std::u32string_view Trim(std::u32string_view s) {
 
 }  // namespace
 
-WordScanner::WordScanner(std::string_view text) : text_(utf8::Decode(text)) {}
+WordScanner::WordScanner(std::string_view text) : text_(text::DecodeUtf8Text(text)) {}
 
 bool WordScanner::IsBlank() const {
   return Trim(text_).empty();
@@ -33,7 +33,7 @@ std::vector<std::string> WordScanner::NextPieces(int max_pieces) {
   std::u32string buffer;
   auto flush = [&] {
     std::u32string_view piece = Trim(buffer);
-    if (!piece.empty()) pieces.push_back(utf8::Encode(piece));
+    if (!piece.empty()) pieces.push_back(text::EncodeUtf8Text(piece));
     buffer.clear();
   };
   const std::size_t last = text_.size() - 1;

@@ -53,4 +53,25 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i) {
   return cp;
 }
 
+std::u32string DecodeUtf8Text(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (auto cp = DecodeUtf8(text, i)) {
+      out += *cp;
+    } else {
+      out += char32_t{0xFFFD};
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string EncodeUtf8Text(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) AppendUtf8(c, out);
+  return out;
+}
+
 }  // namespace vt::text

@@ -15,4 +15,10 @@ void AppendUtf8(char32_t cp, std::string& out);
 // the end.
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i);
 
+// The code points of a whole text; each byte that does not begin a well-formed sequence becomes
+// U+FFFD (an ASCII byte stays itself).
+std::u32string DecodeUtf8Text(std::string_view text);
+// The UTF-8 form of a sequence of code points (see AppendUtf8).
+std::string EncodeUtf8Text(std::u32string_view text);
+
 }  // namespace vt::text

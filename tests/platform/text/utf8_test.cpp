@@ -42,5 +42,12 @@ TEST(Utf8Test, DecodesWellFormedSequencesAndRefusesTheRest) {
   }
 }
 
+TEST(Utf8Test, WholeTextsKeepGoodCharactersAndReplaceEachBadByte) {
+  EXPECT_EQ(DecodeUtf8Text("caf\xC3\xA9 \xFF\xC0\xAFx"),
+            (std::u32string{U'c', U'a', U'f', U'é', U' ', 0xFFFD, 0xFFFD, 0xFFFD, U'x'}));
+  EXPECT_EQ(EncodeUtf8Text(U"na\u00EFve \U0001F600"), "na\xC3\xAFve \xF0\x9F\x98\x80");
+  EXPECT_EQ(EncodeUtf8Text(DecodeUtf8Text("\xE2\x82\xAC 5")), "\xE2\x82\xAC 5");
+}
+
 }  // namespace
 }  // namespace vt::text
