@@ -14,12 +14,14 @@ class LoopThread final : public UiThread {
   void Run(std::function<void()> task) override { loop_.RunOnLoopThread(task); }
   void Post(std::function<void()> task) override { loop_.PostTask(std::move(task)); }
   void PostAfter(int ms, std::function<void()> task) override {
+    // The timer belongs to the loop, which may outlive this object.
     auto id = std::make_shared<msgloop::UINT_PTR>(0);
-    *id = loop_.SetTimer(static_cast<msgloop::UINT>(std::max(ms, 1)),
-                         [this, id, task = std::move(task)] {
-                           loop_.KillTimer(0, *id);  // once
-                           task();
-                         });
+    msgloop::MessageLoop& loop = loop_;
+    *id = loop.SetTimer(static_cast<msgloop::UINT>(std::max(ms, 1)),
+                        [&loop, id, task = std::move(task)] {
+                          loop.KillTimer(0, *id);  // once
+                          task();
+                        });
   }
 
  private:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../search/test_program.h"
+#include "golden.h"
 #include "platform/ado/table.h"
 #include "platform/widgets/treelist.h"
 #include "publishing/PageTemplate.h"
@@ -15,14 +16,7 @@
 namespace vt {
 namespace {
 
-std::string Golden(const std::string& name) {
-  std::ifstream in(std::string(VT_SOURCE_DIR) + "/tests/publishing/golden/" + name,
-                   std::ios::binary);
-  EXPECT_TRUE(in) << "missing golden file " << name;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::Golden;
 
 // The snippet tree as the snippets tab shows it:
 //   Alpha

@@ -6,19 +6,14 @@
 #include <sstream>
 #include <string>
 
+#include "golden.h"
+
 namespace vt {
 namespace {
 
 constexpr const char* kAppDir = "/home/ann/.local/share/vellumtrace/";
 
-std::string Golden(const std::string& name) {
-  std::ifstream in(std::string(VT_SOURCE_DIR) + "/tests/publishing/golden/" + name,
-                   std::ios::binary);
-  EXPECT_TRUE(in) << "missing golden file " << name;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::Golden;
 
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t n = 0;
