@@ -4,6 +4,7 @@
 // marked with data-control=<name>. The user's input goes back to the control it belongs to.
 import { send } from './net.js';
 import { showMenu, captionNodes, closeMenus } from './menus.js';
+import { drawGrid } from './grid.js';
 
 const FLOW_KINDS = new Set(['toolbar', 'statusbar', 'row']);
 
@@ -110,7 +111,14 @@ export class Controls {
       event.preventDefault();
       event.stopPropagation();
       const p = this.app.desktopPoint(event.clientX, event.clientY);
-      this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...(event.target.closest('[data-node]') ? { node: Number(event.target.closest('[data-node]').dataset.node) } : {}) });
+      // The item under the pointer: a tree node, a list item or a grid row.
+      const at = {};
+      for (const [attr, key] of [['node', 'node'], ['index', 'index'], ['row', 'row']]) {
+        const hit = event.target.closest(`[data-${attr}]`);
+        if (hit && el.contains(hit)) at[key] = Number(hit.dataset[attr]);
+      }
+      if (d.kind === 'listbox' && at.index === undefined) at.index = -1;
+      this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...at });
     });
     if (old && old.parentNode) {
       old.replaceWith(el);
@@ -389,35 +397,7 @@ const KINDS = {
     el.append(label);
     return document.createElement('div');
   },
-  grid(el, d) {
-    const table = document.createElement('table');
-    table.className = 'grid';
-    const head = document.createElement('tr');
-    for (const [i, c] of (d.columns || []).entries()) {
-      if (c.visible === false) continue;
-      const th = document.createElement('th');
-      th.textContent = c.caption || '';
-      th.addEventListener('click', () => this.input(d, { type: 'sort', column: i }));
-      if (c.width) th.style.width = `${c.width}px`;
-      head.append(th);
-    }
-    table.append(head);
-    (d.rows || []).forEach((row, r) => {
-      const tr = document.createElement('tr');
-      if (r === d.focusedRow) tr.classList.add('selected');
-      const shown = (row.cells || row).filter((_, i) => !d.columns || !d.columns[i] || d.columns[i].visible !== false);
-      for (const cell of shown) {
-        const td = document.createElement('td');
-        td.textContent = cell === null ? '' : String(cell);
-        tr.append(td);
-      }
-      tr.addEventListener('click', () => this.input(d, { type: 'select', row: r }));
-      tr.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', row: r }));
-      table.append(tr);
-    });
-    el.append(table);
-    return document.createElement('div');
-  },
+  grid(el, d) { return drawGrid.call(this, el, d); },
   browser(el, d) {
     const host = document.createElement('div');
     host.className = 'embedded-page';
