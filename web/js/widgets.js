@@ -297,6 +297,19 @@ const KINDS = {
       const input = document.createElement('input');
       const listId = `dl-${d.id}`;
       input.value = d.text || '';
+      // A redraw while the user types keeps what is typed (the system hears of it by its own
+      // input events) and the caret.
+      const old = this.elements.get(d.id);
+      const typing = old && old.querySelector('input');
+      if (typing && document.activeElement === typing) {
+        input.value = typing.value;
+        const [start, end] = [typing.selectionStart, typing.selectionEnd];
+        requestAnimationFrame(() => {
+          if (!input.isConnected) return;
+          input.focus({ preventScroll: true });
+          input.setSelectionRange(start, end);
+        });
+      }
       input.setAttribute('list', listId);
       const datalist = document.createElement('datalist');
       datalist.id = listId;
@@ -305,9 +318,22 @@ const KINDS = {
         o.value = typeof text === 'string' ? text : (text.text || '');
         datalist.append(o);
       }
+      input.disabled = d.enabled === false;
       input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value }));
       input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
-      input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+      input.addEventListener('keydown', (event) => {
+        // Enter confirms the text as shown: the text goes first, so the key never overtakes it.
+        if (event.key === 'Enter') {
+          event.preventDefault();
+          const key = { type: 'key', key: 'Enter', ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey };
+          this.input(d, { type: 'text', text: input.value }).then(() => this.input(d, key));
+          return;
+        }
+        // Other keys edit the text as in any text box; the system hears of them as well.
+        if (['Escape', 'Delete', 'Insert', 'F1', 'F2'].includes(event.key) || (event.ctrlKey && event.key.length === 1)) {
+          this.input(d, { type: 'key', key: event.key, ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey });
+        }
+      });
       el.append(input, datalist);
     }
     return document.createElement('div');
