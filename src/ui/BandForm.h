@@ -131,6 +131,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterToggle();
   void FilterTreeClick();
   void BuildMainMenu();
+  // The "Tools" submenu and its commands (BandForm_tools.cpp).
+  void BuildToolsMenu();
+  void CompactDatabase();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
