@@ -70,6 +70,7 @@ void TBandForm::SearchFieldChange() {
 
 void TBandForm::SearchBoxEnter() {
   const std::string text = RegCombo2.Text();
+  RegCombo2.AddToHistory();
   if (RegCombo2.Text() != text) {
     RegCombo2.SetText(text);
     RegCombo2.SetSelStart(widgets::Utf8Length(text));

@@ -168,6 +168,8 @@ TEST_F(BandFormSearchTest, WordsOfVisitedPagesAreFoundAndOpened) {
   EXPECT_EQ(form.lb1.Items(), all);
   Enter("QU");
   EXPECT_TRUE(form.SearchListRequested());
+  EXPECT_GE(form.RegCombo2.IndexOf("QU"), 0);  // kept in the box's history
+  EXPECT_EQ(form.RegCombo2.Text(), "QU");
   Tick();
   EXPECT_EQ(form.lb1.Items(), all);  // the first tick only counts
   Tick();
