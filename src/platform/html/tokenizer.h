@@ -146,7 +146,6 @@ class Tokenizer {
   std::string_view in_;
   std::size_t pos_ = 0;
   State state_ = State::kData;
-  State return_state_ = State::kData;
 
   Token out_;             // the token handed out
   Token tag_;             // the tag, comment or doctype being built

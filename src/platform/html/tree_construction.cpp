@@ -49,20 +49,6 @@ constexpr TagSet kImpliedEndThorough = {caption_, colgroup_, dd_,    dt_, li_,  
                                         tbody_,   td_,       tfoot_, th_, thead_, tr_};
 constexpr TagSet kDefaultScopeHtml = {applet_, caption_, html_,   table_,   td_,
                                       th_,     marquee_, object_, template_};
-constexpr TagSet kForeignBreakout = {
-    b_,     big_,   blockquote_, body_,   br_,   center_, code_,  dd_, div_,  dl_,   dt_,
-    em_,    embed_, h1_,         h2_,     h3_,   h4_,     h5_,    h6_, head_, hr_,   i_,
-    img_,   li_,    listing_,    menu_,   meta_, nobr_,   ol_,    p_,  pre_,  ruby_, s_,
-    small_, span_,  strong_,     strike_, sub_,  sup_,    table_, tt_, u_,    ul_,   var_};
-constexpr TagSet kClosesP = {
-    address_, article_,  aside_,      blockquote_, center_,  details_, dialog_, dir_,  div_,
-    dl_,      fieldset_, figcaption_, figure_,     footer_,  header_,  hgroup_, main_, menu_,
-    nav_,     ol_,       p_,          search_,     section_, summary_, ul_};
-constexpr TagSet kBlockEnd = {address_,    article_, aside_,   blockquote_, button_, center_,
-                              details_,    dialog_,  dir_,     div_,        dl_,     fieldset_,
-                              figcaption_, figure_,  footer_,  header_,     hgroup_, listing_,
-                              main_,       menu_,    nav_,     ol_,         pre_,    search_,
-                              section_,    select_,  summary_, ul_};
 constexpr TagSet kHeadings = {h1_, h2_, h3_, h4_, h5_, h6_};
 constexpr TagSet kTableParts = {table_, tbody_, tfoot_, thead_, tr_};
 
@@ -543,11 +529,17 @@ void TreeConstruction::MaybeCloneOption(Element* option) {
       },
       [](const Node&) {});
   if (!shown) return;
+  for (Node* n = option->parent(); n; n = n->parent()) {
+    if (n == shown) return;  // an option inside the copy would copy itself
+  }
   bool marked = option->hasAttribute("selected");
   int& state = select_state_[select];  // 0: nothing shown, 1: first option, 2: a marked one
   if (!marked && state != 0) return;
   state = marked ? 2 : 1;
-  while (!shown->children().empty()) TreeBuilder::DetachRaw(shown->children().back().get());
+  // What the copy replaces may still be on the stack: keep it alive until the parse ends.
+  while (!shown->children().empty()) {
+    detached_.push_back(TreeBuilder::DetachRaw(shown->children().back().get()));
+  }
   for (const auto& child : option->children()) {
     TreeBuilder::InsertRaw(shown, dom::CloneNode(*child), nullptr);
   }

@@ -172,6 +172,7 @@ class TreeConstruction {
   std::vector<std::pair<dom::Element*, dom::ElementPtr>> templates_;  // template -> content
   std::unordered_map<const dom::Element*, dom::Node*> content_of_;
   bool selectedcontent_seen_ = false;
+  std::vector<dom::NodePtr> detached_;  // removed by the parser, perhaps still referenced
   std::unordered_map<const dom::Element*, int> select_state_;
 };
 
