@@ -134,6 +134,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   void BuildMainMenu();
   // The "Tools" submenu and its commands (BandForm_tools.cpp).
   void BuildToolsMenu();
+  void Settings();
   void CompactDatabase();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)

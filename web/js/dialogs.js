@@ -113,9 +113,12 @@ export class Dialogs {
     } else {
       const body = document.createElement('div');
       body.className = 'dialog-body';
+      // A form's bounds are its client area, the size it hears back from the display: the frame
+      // (title and border) goes around it, or every report would shrink the form again.
       const b = d.bounds || {};
-      if (b.width) el.style.width = `${b.width}px`;
-      if (b.height) body.style.height = `${Math.max(40, b.height - 26)}px`;
+      el.style.width = '';
+      if (b.width) body.style.width = `${b.width}px`;
+      if (b.height) Object.assign(body.style, { height: `${Math.max(40, b.height)}px`, flex: 'none' });
       el.append(body);
       this.app.controls.mount(body, d.id, true);
       if (fresh) this.#place(el, b.width, b.height);
