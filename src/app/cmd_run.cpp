@@ -20,6 +20,8 @@
 
 #if __has_include("shell/shell.h") && VT_HAVE_SHELL
 #include "config/myRegistry.h"
+#include "host/OurNSHandler.h"
+#include "host/bandstate.h"
 #include "host/clsids.h"
 #include "host/module.h"
 #include "platform/msgloop/message_loop.h"
@@ -97,6 +99,10 @@ void StartBand() {
   SetSavedSelectionLookup(&GetSelectedNode);
   if (com::FAILED(StartBandModule()))
     std::fprintf(stderr, "vellumtrace run: the explorer bar could not be registered\n");
+  SetBandActiveSwitch(&SetBandActive);
+  // The private host answers the generated pages (filter views, snippets, articles).
+  if (com::FAILED(RegisterPrivateHostHandler()))
+    std::fprintf(stderr, "vellumtrace run: the private host could not be registered\n");
 }
 
 int Run(const std::vector<std::string>& args) {

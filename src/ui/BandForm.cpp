@@ -66,6 +66,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   session_.SnippetPreview = wb3.Interface();
 
   helper_factory_ = RegisterBrowserHelperFactory();
+  doc_host_handler_ = com::MakeCom<TDocHostUIHandler>(&session_);
   wb2.Navigate("about:blank");
   wb3.Navigate("about:blank");
 
@@ -149,6 +150,7 @@ void TBandForm::BuildLayout() {
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
   BuildMainMenu();
+  BuildFilterViews();
 }
 
 void TBandForm::BuildMainMenu() {
@@ -200,6 +202,9 @@ void TBandForm::LoadUIState() {
   registry_.ReadBoolean(settings::sb_Filter, filter_down);
   sb_Filter.SetDown(filter_down);
   if (filter_down) FilterToggle();
+  bool borders = false;
+  registry_.ReadBoolean(settings::ShowBorders, borders);
+  if (borders) ShowMouseBordersClick();
   bool slim = false;
   registry_.ReadBoolean(settings::SlimView, slim);
   BandState().SlimView = slim;
@@ -377,6 +382,7 @@ void TBandForm::SaveUIState() {
   registry_.WriteInteger(settings::SplitRatio4, static_cast<int>(RoundHalfEven(split_ratio4_)));
   registry_.WriteString(settings::SN_FilterText, RegCombo1.Text());
   registry_.WriteString(settings::Search_FilterText, RegCombo2.Text());
+  registry_.WriteBoolean(settings::ShowBorders, borders_item_->Checked());
   registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
   batch.Commit();
 }
@@ -391,6 +397,8 @@ void TBandForm::TearDown() {
   } catch (const std::exception& e) {
     session_.LogError(e, "SaveUIState");
   }
+  session_.AttachDocumentSinks(session_.Document, "D");
+  if (doc_host_handler_) doc_host_handler_->Detach();
   SessionList::Remove(session_.WindowNumber);
   session_.DetachControls();
 }

@@ -13,6 +13,7 @@
 #include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "host/ExplorerBand.h"
+#include "host/IEDocHostUIHandler.h"
 #include "platform/widgets/containers.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dbtreelist.h"
@@ -136,6 +137,13 @@ class TBandForm : public widgets::Form, public BandWindow {
   void BuildToolsMenu();
   void Settings();
   void CompactDatabase();
+  // Filter views (BandForm_filter.cpp): the filter tree's events, the page menu, Spy Mode and
+  // Show Mouse Borders.
+  void BuildFilterViews();
+  void FilterTreeDblClick();
+  void FollowHyperlink();
+  void ShowMouseBordersClick();
+  void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
@@ -162,6 +170,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::MenuItem* indexer_item_ = nullptr;
   widgets::MenuItem* slim_item_ = nullptr;
   com::ComPtr<com::IClassFactory> helper_factory_;
+  com::ComPtr<TDocHostUIHandler> doc_host_handler_;
+  widgets::MenuItem* spy_item_ = nullptr;
+  widgets::MenuItem* borders_item_ = nullptr;
 };
 
 // Makes the band object build TBandForm on the process's data module.

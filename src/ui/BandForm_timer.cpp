@@ -62,6 +62,7 @@ void TBandForm::Timer1Timer() {
     if (session_.FilterNodeChanged && ++filter_preview_counter_ > kFilterPreviewThreshold) {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
+      session_.PreviewFilterNode(&tv);
     }
 
     // 3. Status indicator.
@@ -100,6 +101,10 @@ void TBandForm::Timer1Timer() {
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       session_.ParseDocument();
+      if (session_.Document && doc_host_handler_) {
+        session_.Document->SetUIHandler(
+            com::ComPtr<com::IUnknown>(doc_host_handler_->GetUnknown()));
+      }
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
         if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();

@@ -14,7 +14,6 @@ void TBandForm::BuildToolsMenu() {
   tools->Add("&Compact Database", 0, "CompactDatabase")->OnClick = [this](widgets::Control&) {
     CompactDatabase();
   };
-  // The Filter tab's "Spy Mode" sits here, between the database and the browser's icon.
 }
 
 void TBandForm::Settings() {

@@ -7,6 +7,7 @@ import { PageView } from './page.js';
 import { menuKey, anyMenuOpen, closeMenus } from './menus.js';
 import { Dialogs } from './dialogs.js';
 import { Tooltips } from './tooltip.js';
+import './htmledit.js';
 
 class App {
   constructor() {

@@ -3,7 +3,7 @@
 // ids and the kind's own fields); this module keeps them by id and draws them, each element
 // marked with data-control=<name>. The user's input goes back to the control it belongs to.
 import { send } from './net.js';
-import { showMenu, captionNodes, closeMenus } from './menus.js';
+import { showMenu, captionNodes, closeMenus, MenuBar } from './menus.js';
 import { drawFontDialog, drawFolderDialog } from './commondialogs.js';
 
 const FLOW_KINDS = new Set(['toolbar', 'statusbar', 'row']);
@@ -83,6 +83,14 @@ export class Controls {
     const d = this.store.get(id);
     if (!d) return null;
     const old = this.elements.get(id);
+    const own = KINDS[d.kind];
+    // Kinds that keep live content (an editable document) update their element in place.
+    if (old && own && own.update) {
+      old.hidden = d.visible === false;
+      old.classList.toggle('disabled', d.enabled === false);
+      own.update.call(this, old, d);
+      return old;
+    }
     const el = document.createElement(d.kind === 'edit' ? 'div' : 'div');
     el.className = `ctl ctl-${d.kind}`;
     el.dataset.id = String(d.id);
@@ -98,7 +106,7 @@ export class Controls {
     const childHost = draw.call(this, el, d) || el;
     for (const childId of d.children || []) {
       const c = this.store.get(childId);
-      if (!c || c.kind === 'popupmenu' || c.kind === 'mainmenu') continue;
+      if (!c || c.kind === 'popupmenu' || (c.kind === 'mainmenu' && d.kind !== 'form')) continue;
       const childEl = this.element(childId);
       if (childEl) childHost.append(childEl);
     }
@@ -429,8 +437,26 @@ const KINDS = {
   },
   messagebox(el, d) {},
   popupmenu() { return document.createElement('div'); },
-  mainmenu() { return document.createElement('div'); },
+  mainmenu(el, d) {
+    // A form's menu bar: its top-level items open their menus below them.
+    el.classList.add('bw-menubar');
+    const toItems = (items) => (items || []).map((i) => ({
+      ...i,
+      radio: !!i.group,
+      items: i.items && i.items.length ? toItems(i.items) : null,
+      pick: () => this.input(d, { type: 'choose', item: i.id }),
+    }));
+    new MenuBar(el, (d.items || []).filter((i) => i.visible !== false)
+      .map((i) => ({ caption: i.caption, name: i.name, items: toItems(i.items) })));
+    return document.createElement('div');
+  },
 };
+
+// Other modules draw their own kinds: `draw(el, d)` as above, and an optional `draw.update(el, d)`
+// that refreshes an element in place instead of drawing it anew.
+export function registerKind(kind, draw) {
+  KINDS[kind] = draw;
+}
 
 function drawButton(el, d) {
   if (d.style === 'separator') { el.classList.add('tb-separator'); return document.createElement('div'); }
