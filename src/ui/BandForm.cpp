@@ -79,6 +79,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
 
 TBandForm::~TBandForm() {
   if (!torn_down_) TearDown();
+  dxDBGrid3.SetDataSource(nullptr);  // the result data sets go before the grid
   widgets::SetWindowControl(window_, nullptr);
   msgloop::UiLoop().DestroyWindowHandle(window_);
 }
@@ -150,6 +151,7 @@ void TBandForm::BuildLayout() {
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
   BuildMainMenu();
+  BuildSearchTab();
   BuildFilterViews();
 }
 
@@ -306,11 +308,13 @@ void TBandForm::StartUp() {
     indexer_ = std::make_unique<TmyIndexer>(&session_);
     Drop_SnippetFilterField.SetItemIndex(
         registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
-    Drop_SearchFilterField.SetItemIndex(
-        registry_.ReadIntegerDefault(settings::Drop_SearchFilterField, 0));
+    LoadSearchField();
     DBTL1.SetDataSource(session_.SnippetSource);
     RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
     RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
+    search_list_request_ = false;
+    search_list_counter_ = 0;
+    SearchNow();
     Timer1.SetEnabled(true);
     const int selected = registry_.ReadIntegerDefault(settings::SNIPPET_selected, 0);
     if (selected > 0) {

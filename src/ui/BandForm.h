@@ -25,6 +25,7 @@
 #include "platform/widgets/treelist.h"
 #include "platform/widgets/webbrowser.h"
 #include "search/Indexer.h"
+#include "search/SearchQueries.h"
 
 namespace vt {
 
@@ -121,10 +122,38 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   widgets::StatusBar sb1{"sb1", this};
   widgets::PopupMenu Popup_Main{"Popup_Main"};
+  widgets::PopupMenu Popup_Search{"Popup_Search"};
+  widgets::PopupMenu Popup_SearchResults{"Popup_SearchResults"};
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
   widgets::Timer Timer1{"Timer1"};
 
+  // ---- Search tab (BandForm_search.cpp)
+  // Refreshes the candidate list lb1 from the search field and RegCombo2's text. Failures are
+  // shown on the status bar ("SearchNow"); the list keeps what it was given before the failure.
+  void SearchNow();
+  // Fills the result grid with the pages of the candidate selected in lb1 (nothing when none is
+  // selected). A database failure is shown in an error message box; the grid keeps its result.
+  void RunSearch();
+  // Opens the focused result in the browser.
+  void OpenSearchResult();
+  // Shows the URL properties of the focused result.
+  void ShowUrlProperties();
+  // The deferred refresh of the candidate list: the timer runs it on the second tick.
+  void RaiseSearchListRequest();
+  bool SearchListRequested() const { return search_list_request_; }
+  // The UrlID of the grid's focused row, 0 when no row is focused.
+  std::int32_t FocusedResultUrlId() const;
+  widgets::MenuItem* VisitWebsiteItem() const { return visit_item_; }
+  widgets::MenuItem* PropertiesItem() const { return properties_item_; }
+
  private:
+  void BuildSearchTab();
+  void SearchFieldChange();
+  void SearchBoxEnter();
+  void SearchMenusPopup();
+  void CandidateDblClick();
+  void LoadSearchField();
+
   void BuildLayout();
   void LoadUIState();
   void StartUp();
@@ -166,6 +195,11 @@ class TBandForm : public widgets::Form, public BandWindow {
   bool band_width_changed_ = false;
   std::string help_file_;
   std::unique_ptr<TmyIndexer> indexer_;
+  bool search_list_request_ = false;
+  int search_list_counter_ = 0;
+  TmySearchResults search_results_;
+  widgets::MenuItem* visit_item_ = nullptr;
+  widgets::MenuItem* properties_item_ = nullptr;
   widgets::MenuItem* filter_item_ = nullptr;
   widgets::MenuItem* indexer_item_ = nullptr;
   widgets::MenuItem* slim_item_ = nullptr;

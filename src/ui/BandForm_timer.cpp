@@ -10,6 +10,7 @@ using widgets::LedColor;
 namespace {
 constexpr int kSnippetSelectionThreshold = 2;  // runs on the third tick after the last change
 constexpr int kFilterPreviewThreshold = 2;
+constexpr int kSearchListThreshold = 1;  // runs on the second tick
 
 void ShowBusy(widgets::BusyLed& led, bool busy) {
   led.SetColor(busy ? LedColor::Red : LedColor::Green);
@@ -63,6 +64,11 @@ void TBandForm::Timer1Timer() {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
       session_.PreviewFilterNode(&tv);
+    }
+    if (search_list_request_ && ++search_list_counter_ > kSearchListThreshold) {
+      search_list_request_ = false;
+      search_list_counter_ = 0;
+      SearchNow();
     }
 
     // 3. Status indicator.
