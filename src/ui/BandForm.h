@@ -165,6 +165,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   void BuildMainMenu();
   // The "Tools" submenu and its commands (BandForm_tools.cpp).
   void BuildToolsMenu();
+  void Settings();
   void CompactDatabase();
   // Filter views (BandForm_filter.cpp): the filter tree's events, the page menu, Spy Mode and
   // Show Mouse Borders.
