@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/unwind.h"
 #include "platform/ado/query.h"
 #include "platform/dom/document.h"
 #include "platform/widgets/indicators.h"
@@ -74,14 +75,12 @@ void TmyDOM::InitSession(PopupMenuRef popup_menu, ConnectionRef connection, Stat
 }
 
 void TmyDOM::ReleaseSession() {
+  if (released_) return;
+  released_ = true;
   if (Parsing) CancelRequested = true;
   DetachControls();
   Query.reset();
-  if (parses_on_stack_ > 0) {
-    release_pending_ = true;  // the outermost parse deletes the session when it unwinds
-    return;
-  }
-  delete this;
+  DeleteWhenUnwound(this);
 }
 
 void TmyDOM::DetachControls() {
@@ -90,6 +89,9 @@ void TmyDOM::DetachControls() {
   BusyLed = nullptr;
   FilterTree = nullptr;
   SnippetTree = nullptr;
+  FilterPreview = nullptr;
+  SnippetPreview = nullptr;
+  BeforeNewWindow = nullptr;
 }
 
 Tnode* TmyDOM::Entry(int position) {

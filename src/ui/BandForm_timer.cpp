@@ -1,5 +1,6 @@
 // The band's timer loop: the only place where the band reacts to what the browser does. The
 // browser helper object and the form's commands raise flags; the next tick does the work.
+#include "core/unwind.h"
 #include "storage/urlRecords.h"
 #include "ui/BandForm.h"
 
@@ -44,6 +45,7 @@ void TBandForm::ShowStatus() {
 }
 
 void TBandForm::Timer1Timer() {
+  LoopScope scope;
   try {
     // 1. Preview indicators.
     ShowBusy(led3, wb2.Busy());
@@ -73,8 +75,8 @@ void TBandForm::Timer1Timer() {
       if (session_.FilterMode && session_.SelectedIndex >= 0 && !last_page_url_.empty()) {
         SaveSelectedNode(session_, last_page_url_, session_.SelectedIndex);
       }
-      tv.Clear();
-      session_.EntryCount = 0;
+      // A parse suspended further up the stack ends with the tree it was filling.
+      session_.ClearParse();
       session_.SetStatusText("");
       if (indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
       if (wb2.Busy()) {
@@ -100,6 +102,7 @@ void TBandForm::Timer1Timer() {
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       session_.ParseDocument();
+      if (torn_down_) return;  // the bar was closed while the parse let the loop run
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
         if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
