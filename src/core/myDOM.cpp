@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "core/BrowserEvents.h"
-#include "core/unwind.h"
 #include "platform/ado/query.h"
 #include "platform/dom/document.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/widgets/indicators.h"
 
 namespace vt {
@@ -85,7 +85,7 @@ void TmyDOM::ReleaseSession() {
   if (Parsing) CancelRequested = true;
   DetachControls();
   Query.reset();
-  DeleteWhenUnwound(this);
+  msgloop::DeleteWhenUnwound(this);
 }
 
 void TmyDOM::DetachControls() {

@@ -9,7 +9,7 @@
 // Ownership: the session holds references (not ownership) to the band's controls and the data
 // module; it owns its element descriptors, the Query data set and the URL cache. Create it with
 // new; ReleaseSession deletes it, once every call that lets the message loop run has unwound
-// (core/unwind.h).
+// (platform/msgloop/unwind.h).
 #include <array>
 #include <cstdint>
 #include <functional>

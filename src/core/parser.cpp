@@ -3,9 +3,9 @@
 
 #include "core/myDOM.h"
 #include "core/textutil.h"
-#include "core/unwind.h"
 #include "platform/dom/document.h"
 #include "platform/msgloop/message_loop.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/widgets/treelist.h"
 
 namespace vt {
@@ -326,7 +326,7 @@ void TmyDOM::ParseDocument() {
     Status = kStatusNoData;
     return;
   }
-  LoopScope scope;  // the walk lets the loop run: a release meanwhile waits for it
+  msgloop::LoopScope scope;  // the walk lets the loop run: a release meanwhile waits for it
   try {
     Status = kStatusParsing;
     AllLinksPage.clear();

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/unwind.h"
 #include "host/clsids.h"
+#include "platform/msgloop/unwind.h"
 
 namespace vt {
 
@@ -111,7 +111,7 @@ HRESULT TExplorerBand::CloseDW(DWORD) {
     saved_proc_ = nullptr;
     // A tick or a parse of the form may be suspended in the message loop further up the stack:
     // the form is freed once they have unwound, before the session.
-    DeleteWhenUnwound(form.release());
+    msgloop::DeleteWhenUnwound(form.release());
   }
   if (session_) {
     TmyDOM* session = std::exchange(session_, nullptr);

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <filesystem>
 
-#include "core/unwind.h"
 #include "host/IEBrowserHelper.h"
 #include "host/clsids.h"
 #include "platform/browser/url.h"
 #include "platform/browser/windows.h"
 #include "platform/dom/document.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/registry/registry.h"
 #include "storage/datamodule.h"
 #include "storage/help_page.h"
@@ -355,7 +355,8 @@ void TBandForm::FormPaint() {
 }
 
 void TBandForm::StartUp() {
-  LoopScope scope;  // a close while the loop runs below frees the form only after this returns
+  msgloop::LoopScope
+      scope;  // a close while the loop runs below frees the form only after this returns
   try {
     ApplyBandWidth(BandState().SlimView);
     sb_menu.SetEnabled(false);

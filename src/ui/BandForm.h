@@ -55,8 +55,8 @@ class TBandForm : public widgets::Form, public BandWindow {
   // The form's paint handler: the first paint starts the band (database, timer).
   void FormPaint();
   // The timer loop's tick. Its work lets the message loop run; a close handled meanwhile tears
-  // the form down, the tick stops there and the form is freed once it has unwound (core/unwind.h).
-  // Steps that let the loop run hold a LoopScope and check Closed() after returning.
+  // the form down, the tick stops there and the form is freed once it has unwound
+  // (platform/msgloop/unwind.h). Work that lets the loop run is followed by a check of Closed().
   void Timer1Timer();
   // Whether the form has been torn down (it is then only waiting to be freed).
   bool Closed() const { return torn_down_; }

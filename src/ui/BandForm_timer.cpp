@@ -1,6 +1,6 @@
 // The band's timer loop: the only place where the band reacts to what the browser does. The
 // browser helper object and the form's commands raise flags; the next tick does the work.
-#include "core/unwind.h"
+#include "platform/msgloop/unwind.h"
 #include "storage/urlRecords.h"
 #include "ui/BandForm.h"
 
@@ -45,7 +45,7 @@ void TBandForm::ShowStatus() {
 }
 
 void TBandForm::Timer1Timer() {
-  LoopScope scope;
+  msgloop::LoopScope scope;
   try {
     // 1. Preview indicators.
     ShowBusy(led3, wb2.Busy());

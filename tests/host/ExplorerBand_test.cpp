@@ -1,8 +1,8 @@
 #include "host/ExplorerBand.h"
 
-#include "core/unwind.h"
 #include "host/clsids.h"
 #include "host_fixture.h"
+#include "platform/msgloop/unwind.h"
 
 namespace vt {
 namespace {
@@ -249,7 +249,7 @@ TEST_F(ExplorerBandTest, AFormClosedWhileTheLoopRunsUnderItIsFreedOnceThatCallHa
   HWND window = 0;
   band->GetWindow(&window);
   {
-    LoopScope tick;  // a tick of the form suspended in the message loop
+    msgloop::LoopScope tick;  // a tick of the form suspended in the message loop
     EXPECT_EQ(band->CloseDW(0), S_OK);
     EXPECT_EQ(record_.teardowns, 1);
     EXPECT_EQ(band->Form(), nullptr);

@@ -1,9 +1,9 @@
-#include "core/unwind.h"
+#include "platform/msgloop/unwind.h"
 
 #include <utility>
 #include <vector>
 
-namespace vt {
+namespace vt::msgloop {
 namespace {
 
 thread_local int t_depth = 0;
@@ -44,4 +44,4 @@ void RunWhenUnwound(std::function<void()> destroy) {
   destroy();
 }
 
-}  // namespace vt
+}  // namespace vt::msgloop
