@@ -78,6 +78,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   session_.BeforeNewWindow = [this] { SaveBeforeNewWindow(); };
 
   helper_factory_ = RegisterBrowserHelperFactory();
+  doc_host_handler_ = com::MakeCom<TDocHostUIHandler>(&session_);
   wb2.Navigate("about:blank");
   wb3.Navigate("about:blank");
 
@@ -100,6 +101,7 @@ void TBandForm::UnbindAfterFailure(TmyDOM* earlier_session) {
 
 TBandForm::~TBandForm() {
   if (!torn_down_) TearDown();
+  dxDBGrid3.SetDataSource(nullptr);  // the result data sets go before the grid
   widgets::SetWindowControl(window_, nullptr);
   msgloop::UiLoop().DestroyWindowHandle(window_);
 }
@@ -171,6 +173,8 @@ void TBandForm::BuildLayout() {
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
   BuildMainMenu();
+  BuildSearchTab();
+  BuildFilterViews();
 }
 
 void TBandForm::BuildMainMenu() {
@@ -248,6 +252,11 @@ void TBandForm::LoadUIState() {
     registry_.ReadBoolean(settings::sb_Filter, filter_down);
     sb_Filter.SetDown(filter_down);
     if (filter_down) FilterToggle();
+  });
+  load([&] {
+    bool borders = false;
+    registry_.ReadBoolean(settings::ShowBorders, borders);
+    if (borders) ShowMouseBordersClick();
   });
   load([&] {
     bool slim = false;
@@ -370,11 +379,13 @@ void TBandForm::StartUp() {
     indexer_ = std::make_unique<TmyIndexer>(&session_);
     Drop_SnippetFilterField.SetItemIndex(
         registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
-    Drop_SearchFilterField.SetItemIndex(
-        registry_.ReadIntegerDefault(settings::Drop_SearchFilterField, 0));
+    LoadSearchField();
     DBTL1.SetDataSource(session_.SnippetSource);
     RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
     RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
+    search_list_request_ = false;
+    search_list_counter_ = 0;
+    SearchNow();
     Timer1.SetEnabled(true);
     const int selected = registry_.ReadIntegerDefault(settings::SNIPPET_selected, 0);
     if (selected > 0) {
@@ -451,6 +462,7 @@ void TBandForm::SaveUIState() {
   registry_.WriteInteger(settings::SplitRatio4, static_cast<int>(RoundHalfEven(split_ratio4_)));
   registry_.WriteString(settings::SN_FilterText, RegCombo1.Text());
   registry_.WriteString(settings::Search_FilterText, RegCombo2.Text());
+  registry_.WriteBoolean(settings::ShowBorders, borders_item_->Checked());
   registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
   batch.Commit();
 }
@@ -465,6 +477,8 @@ void TBandForm::TearDown() {
   } catch (const std::exception& e) {
     session_.LogError(e, "SaveUIState");
   }
+  session_.AttachDocumentSinks(session_.Document, "D");
+  if (doc_host_handler_) doc_host_handler_->Detach();
   SessionList::Remove(session_.WindowNumber);
   session_.DetachControls();
 }

@@ -11,6 +11,7 @@ using widgets::LedColor;
 namespace {
 constexpr int kSnippetSelectionThreshold = 2;  // runs on the third tick after the last change
 constexpr int kFilterPreviewThreshold = 2;
+constexpr int kSearchListThreshold = 1;  // runs on the second tick
 
 void ShowBusy(widgets::BusyLed& led, bool busy) {
   led.SetColor(busy ? LedColor::Red : LedColor::Green);
@@ -64,6 +65,14 @@ void TBandForm::Timer1Timer() {
     if (session_.FilterNodeChanged && ++filter_preview_counter_ > kFilterPreviewThreshold) {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
+      session_.PreviewFilterNode(&tv);
+      if (torn_down_) return;  // the preview lets the loop run
+    }
+    if (search_list_request_ && ++search_list_counter_ > kSearchListThreshold) {
+      search_list_request_ = false;
+      search_list_counter_ = 0;
+      SearchNow();
+      if (torn_down_) return;
     }
 
     // 3. Status indicator.
@@ -103,6 +112,10 @@ void TBandForm::Timer1Timer() {
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       session_.ParseDocument();
       if (torn_down_) return;  // the bar was closed while the parse let the loop run
+      if (session_.Document && doc_host_handler_) {
+        session_.Document->SetUIHandler(
+            com::ComPtr<com::IUnknown>(doc_host_handler_->GetUnknown()));
+      }
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
         if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
