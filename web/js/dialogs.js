@@ -76,9 +76,9 @@ export class Dialogs {
       this.drawn.set(d.id, el);
     }
     el.querySelector('.bw-caption').textContent = d.caption || '';
-    el.querySelector('.dialog-body')?.remove();
     el.querySelector('.msg-buttons')?.remove();
     if (d.kind === 'messagebox') {
+      el.querySelector('.dialog-body')?.remove();
       const body = document.createElement('div');
       body.className = 'dialog-body msg-body';
       if (d.icon && d.icon !== 'none') {
@@ -111,8 +111,14 @@ export class Dialogs {
         if (def) def.focus();
       }
     } else {
-      const body = document.createElement('div');
-      body.className = 'dialog-body';
+      // The form's body stays from one drawing to the next: moving a form's element would
+      // reload the documents inside it (an editable document would lose its caret and undo).
+      let body = el.querySelector('.dialog-body');
+      if (!body) {
+        body = document.createElement('div');
+        body.className = 'dialog-body';
+        el.append(body);
+      }
       const b = d.bounds || {};
       // The form reports the size of this body back as its own: the body takes the form's size as
       // it is (the frame adds its border and title around it), or each report would shrink it.
@@ -122,7 +128,6 @@ export class Dialogs {
         body.style.height = `${Math.max(40, b.height)}px`;
         body.style.flex = 'none';  // a flexible body would take its (empty) content's height
       }
-      el.append(body);
       this.app.controls.mount(body, d.id, true);
       if (fresh) this.#place(el, b.width, b.height);
     }

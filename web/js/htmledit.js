@@ -166,6 +166,7 @@ async function carryOut(d, state, request) {
       const name = String(args.name).toLowerCase();
       if (name === 'forecolor') value = colourText(value);
       if (typeof value === 'boolean') value = null;
+      state.frame.contentWindow.focus();
       const ok = document.execCommand(name, false, value === null ? undefined : String(value));
       return done(ok);
     }
