@@ -65,7 +65,7 @@ TfrmEditor::TfrmEditor(TmyDOM& session, std::int32_t snippet_id)
   MainMenu1.SetAlign(widgets::Align::Top);
   MainMenu1.SetHeight(22);
   pnlControl.SetAlign(widgets::Align::Top);
-  pnlControl.SetHeight(30);
+  pnlControl.SetHeight(58);  // two rows: the buttons, then the three lists
   DHTML.SetAlign(widgets::Align::Client);
   BuildToolbar();
   BuildMenu();
