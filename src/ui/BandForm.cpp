@@ -43,6 +43,15 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   Timer1.SetEnabled(false);
   Timer1.SetInterval(250);
   BuildLayout();
+  // The two history boxes: their properties, then their lists.
+  RegCombo1.SetRegKey(std::string(kHistory1Key));
+  RegCombo2.SetRegKey(std::string(kHistory2Key));
+  for (TRegComboBox* box : {&RegCombo1, &RegCombo2}) {
+    box->SetRegLocation(RegLocation::CurrentUser);
+    box->SetRegMaxCount(20);
+    box->SetSorted(true);
+    box->Loaded();
+  }
 
   // Bind the page session.
   SessionList::Add(&session_);
@@ -143,6 +152,7 @@ void TBandForm::BuildLayout() {
 }
 
 void TBandForm::BuildMainMenu() {
+  BuildToolsMenu();
   filter_item_ = Popup_Main.Add("Filter on", 0, "FilterOn");
   filter_item_->OnClick = [this](widgets::Control&) {
     filter_item_->SetChecked(!filter_item_->Checked());

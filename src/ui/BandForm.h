@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "config/RegControls.h"
 #include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "host/ExplorerBand.h"
@@ -96,7 +97,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::BusyLed led6{"led6", &SnippetFilterRow};
   widgets::ComboBox Drop_SnippetFilterField{"Drop_SnippetFilterField", &SnippetFilterRow,
                                             widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo1{"RegCombo1", &SnippetFilterRow};
+  TRegComboBox RegCombo1{"RegCombo1", &SnippetFilterRow};
   widgets::DBTreeList DBTL1{"DBTL1", &SnippetTop};
   widgets::Splitter SnippetSplitter{"SnippetSplitter", &snippet_tab, &SnippetTop};
   widgets::ToolBar SnippetPreviewBar{"SnippetPreviewBar", &snippet_tab};
@@ -112,7 +113,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::BusyLed led5{"led5", &SearchFilterRow};
   widgets::ComboBox Drop_SearchFilterField{"Drop_SearchFilterField", &SearchFilterRow,
                                            widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo2{"RegCombo2", &SearchFilterRow};
+  TRegComboBox RegCombo2{"RegCombo2", &SearchFilterRow};
   widgets::ListBox lb1{"lb1", &SearchTop};
   widgets::Splitter SearchSplitter{"SearchSplitter", &search_tab, &SearchTop};
   widgets::DBGrid dxDBGrid3{"dxDBGrid3", &search_tab};
@@ -131,6 +132,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterToggle();
   void FilterTreeClick();
   void BuildMainMenu();
+  // The "Tools" submenu and its commands (BandForm_tools.cpp).
+  void BuildToolsMenu();
+  void CompactDatabase();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
