@@ -152,7 +152,7 @@ test('a word search lists the words from the first match on, and a word fills th
   assert.equal(listed.lamp, 'green');
 
   await page.click(`${q('lb1')} li:text-is("abbey")`);
-  const found = await tabUntil((t) => t.titles.length === 2, 'the pages with "abbey"');
+  const found = await tabUntil((t) => t.titles.length === 2 && t.box === 'abbey', 'the pages with "abbey"');
   assert.deepEqual([...found.titles].sort(), ['Counting frames', 'Old abbey']);
   assert.deepEqual([...found.previews].sort(), [`${site}/abacus.html`, `${site}/abbey.html`]);
   assert.deepEqual(found.headers, ['Title']);  // UrlID stays hidden
