@@ -4,6 +4,7 @@
 // marked with data-control=<name>. The user's input goes back to the control it belongs to.
 import { send } from './net.js';
 import { showMenu, captionNodes, closeMenus, MenuBar } from './menus.js';
+import { drawFontDialog, drawFolderDialog } from './commondialogs.js';
 import { drawGrid } from './grid.js';
 
 const FLOW_KINDS = new Set(['toolbar', 'statusbar', 'row']);
@@ -263,9 +264,9 @@ const KINDS = {
   },
   toolbar(el, d) { el.setAttribute('role', 'toolbar'); el.classList.toggle('show-captions', d.showCaptions !== false); },
   memo(el, d) { return KINDS.edit.call(this, el, d); },
-  fontdialog(el, d) {},
+  fontdialog(el, d) { return drawFontDialog(el, d, (i) => this.input(d, i)); },
   colordialog(el, d) {},
-  folderdialog(el, d) {},
+  folderdialog(el, d) { return drawFolderDialog(el, d, (i) => this.input(d, i)); },
   button(el, d) { return drawButton.call(this, el, d); },
   toolbutton(el, d) { return drawButton.call(this, el, d); },
   checkbutton(el, d) { return drawButton.call(this, el, d); },
