@@ -128,6 +128,12 @@ class App {
       });
       this.embedded.set(browserId, view);
       view.load(0);
+    } else if (view.host !== host) {
+      // The control was drawn again while its old drawing was still on the page: the page moves
+      // into the new drawing (and loads the document as it is now).
+      view.host = host;
+      host.appendChild(view.frame);
+      view.reload();
     }
   }
 
