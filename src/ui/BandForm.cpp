@@ -43,6 +43,15 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   Timer1.SetEnabled(false);
   Timer1.SetInterval(250);
   BuildLayout();
+  // The two history boxes: their properties, then their lists.
+  RegCombo1.SetRegKey(std::string(kHistory1Key));
+  RegCombo2.SetRegKey(std::string(kHistory2Key));
+  for (TRegComboBox* box : {&RegCombo1, &RegCombo2}) {
+    box->SetRegLocation(RegLocation::CurrentUser);
+    box->SetRegMaxCount(20);
+    box->SetSorted(true);
+    box->Loaded();
+  }
 
   // Bind the page session.
   SessionList::Add(&session_);
@@ -57,6 +66,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   session_.SnippetPreview = wb3.Interface();
 
   helper_factory_ = RegisterBrowserHelperFactory();
+  doc_host_handler_ = com::MakeCom<TDocHostUIHandler>(&session_);
   wb2.Navigate("about:blank");
   wb3.Navigate("about:blank");
 
@@ -69,6 +79,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
 
 TBandForm::~TBandForm() {
   if (!torn_down_) TearDown();
+  dxDBGrid3.SetDataSource(nullptr);  // the result data sets go before the grid
   widgets::SetWindowControl(window_, nullptr);
   msgloop::UiLoop().DestroyWindowHandle(window_);
 }
@@ -140,9 +151,12 @@ void TBandForm::BuildLayout() {
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
   BuildMainMenu();
+  BuildSearchTab();
+  BuildFilterViews();
 }
 
 void TBandForm::BuildMainMenu() {
+  BuildToolsMenu();
   filter_item_ = Popup_Main.Add("Filter on", 0, "FilterOn");
   filter_item_->OnClick = [this](widgets::Control&) {
     filter_item_->SetChecked(!filter_item_->Checked());
@@ -190,6 +204,9 @@ void TBandForm::LoadUIState() {
   registry_.ReadBoolean(settings::sb_Filter, filter_down);
   sb_Filter.SetDown(filter_down);
   if (filter_down) FilterToggle();
+  bool borders = false;
+  registry_.ReadBoolean(settings::ShowBorders, borders);
+  if (borders) ShowMouseBordersClick();
   bool slim = false;
   registry_.ReadBoolean(settings::SlimView, slim);
   BandState().SlimView = slim;
@@ -291,11 +308,13 @@ void TBandForm::StartUp() {
     indexer_ = std::make_unique<TmyIndexer>(&session_);
     Drop_SnippetFilterField.SetItemIndex(
         registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
-    Drop_SearchFilterField.SetItemIndex(
-        registry_.ReadIntegerDefault(settings::Drop_SearchFilterField, 0));
+    LoadSearchField();
     DBTL1.SetDataSource(session_.SnippetSource);
     RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
     RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
+    search_list_request_ = false;
+    search_list_counter_ = 0;
+    SearchNow();
     Timer1.SetEnabled(true);
     const int selected = registry_.ReadIntegerDefault(settings::SNIPPET_selected, 0);
     if (selected > 0) {
@@ -367,6 +386,7 @@ void TBandForm::SaveUIState() {
   registry_.WriteInteger(settings::SplitRatio4, static_cast<int>(RoundHalfEven(split_ratio4_)));
   registry_.WriteString(settings::SN_FilterText, RegCombo1.Text());
   registry_.WriteString(settings::Search_FilterText, RegCombo2.Text());
+  registry_.WriteBoolean(settings::ShowBorders, borders_item_->Checked());
   registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
   batch.Commit();
 }
@@ -381,6 +401,8 @@ void TBandForm::TearDown() {
   } catch (const std::exception& e) {
     session_.LogError(e, "SaveUIState");
   }
+  session_.AttachDocumentSinks(session_.Document, "D");
+  if (doc_host_handler_) doc_host_handler_->Detach();
   SessionList::Remove(session_.WindowNumber);
   session_.DetachControls();
 }

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "config/RegControls.h"
 #include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "host/ExplorerBand.h"
+#include "host/IEDocHostUIHandler.h"
 #include "platform/widgets/containers.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dbtreelist.h"
@@ -23,6 +25,7 @@
 #include "platform/widgets/treelist.h"
 #include "platform/widgets/webbrowser.h"
 #include "search/Indexer.h"
+#include "search/SearchQueries.h"
 
 namespace vt {
 
@@ -96,7 +99,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::BusyLed led6{"led6", &SnippetFilterRow};
   widgets::ComboBox Drop_SnippetFilterField{"Drop_SnippetFilterField", &SnippetFilterRow,
                                             widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo1{"RegCombo1", &SnippetFilterRow};
+  TRegComboBox RegCombo1{"RegCombo1", &SnippetFilterRow};
   widgets::DBTreeList DBTL1{"DBTL1", &SnippetTop};
   widgets::Splitter SnippetSplitter{"SnippetSplitter", &snippet_tab, &SnippetTop};
   widgets::ToolBar SnippetPreviewBar{"SnippetPreviewBar", &snippet_tab};
@@ -112,17 +115,45 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::BusyLed led5{"led5", &SearchFilterRow};
   widgets::ComboBox Drop_SearchFilterField{"Drop_SearchFilterField", &SearchFilterRow,
                                            widgets::ComboStyle::DropDownList};
-  widgets::ComboBox RegCombo2{"RegCombo2", &SearchFilterRow};
+  TRegComboBox RegCombo2{"RegCombo2", &SearchFilterRow};
   widgets::ListBox lb1{"lb1", &SearchTop};
   widgets::Splitter SearchSplitter{"SearchSplitter", &search_tab, &SearchTop};
   widgets::DBGrid dxDBGrid3{"dxDBGrid3", &search_tab};
 
   widgets::StatusBar sb1{"sb1", this};
   widgets::PopupMenu Popup_Main{"Popup_Main"};
+  widgets::PopupMenu Popup_Search{"Popup_Search"};
+  widgets::PopupMenu Popup_SearchResults{"Popup_SearchResults"};
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
   widgets::Timer Timer1{"Timer1"};
 
+  // ---- Search tab (BandForm_search.cpp)
+  // Refreshes the candidate list lb1 from the search field and RegCombo2's text. Failures are
+  // shown on the status bar ("SearchNow"); the list keeps what it was given before the failure.
+  void SearchNow();
+  // Fills the result grid with the pages of the candidate selected in lb1 (nothing when none is
+  // selected). A database failure is shown in an error message box; the grid keeps its result.
+  void RunSearch();
+  // Opens the focused result in the browser.
+  void OpenSearchResult();
+  // Shows the URL properties of the focused result.
+  void ShowUrlProperties();
+  // The deferred refresh of the candidate list: the timer runs it on the second tick.
+  void RaiseSearchListRequest();
+  bool SearchListRequested() const { return search_list_request_; }
+  // The UrlID of the grid's focused row, 0 when no row is focused.
+  std::int32_t FocusedResultUrlId() const;
+  widgets::MenuItem* VisitWebsiteItem() const { return visit_item_; }
+  widgets::MenuItem* PropertiesItem() const { return properties_item_; }
+
  private:
+  void BuildSearchTab();
+  void SearchFieldChange();
+  void SearchBoxEnter();
+  void SearchMenusPopup();
+  void CandidateDblClick();
+  void LoadSearchField();
+
   void BuildLayout();
   void LoadUIState();
   void StartUp();
@@ -131,6 +162,17 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterToggle();
   void FilterTreeClick();
   void BuildMainMenu();
+  // The "Tools" submenu and its commands (BandForm_tools.cpp).
+  void BuildToolsMenu();
+  void Settings();
+  void CompactDatabase();
+  // Filter views (BandForm_filter.cpp): the filter tree's events, the page menu, Spy Mode and
+  // Show Mouse Borders.
+  void BuildFilterViews();
+  void FilterTreeDblClick();
+  void FollowHyperlink();
+  void ShowMouseBordersClick();
+  void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
@@ -153,10 +195,18 @@ class TBandForm : public widgets::Form, public BandWindow {
   bool band_width_changed_ = false;
   std::string help_file_;
   std::unique_ptr<TmyIndexer> indexer_;
+  bool search_list_request_ = false;
+  int search_list_counter_ = 0;
+  TmySearchResults search_results_;
+  widgets::MenuItem* visit_item_ = nullptr;
+  widgets::MenuItem* properties_item_ = nullptr;
   widgets::MenuItem* filter_item_ = nullptr;
   widgets::MenuItem* indexer_item_ = nullptr;
   widgets::MenuItem* slim_item_ = nullptr;
   com::ComPtr<com::IClassFactory> helper_factory_;
+  com::ComPtr<TDocHostUIHandler> doc_host_handler_;
+  widgets::MenuItem* spy_item_ = nullptr;
+  widgets::MenuItem* borders_item_ = nullptr;
 };
 
 // Makes the band object build TBandForm on the process's data module.

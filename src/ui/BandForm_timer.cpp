@@ -10,6 +10,7 @@ using widgets::LedColor;
 namespace {
 constexpr int kSnippetSelectionThreshold = 2;  // runs on the third tick after the last change
 constexpr int kFilterPreviewThreshold = 2;
+constexpr int kSearchListThreshold = 1;  // runs on the second tick
 
 void ShowBusy(widgets::BusyLed& led, bool busy) {
   led.SetColor(busy ? LedColor::Red : LedColor::Green);
@@ -62,6 +63,12 @@ void TBandForm::Timer1Timer() {
     if (session_.FilterNodeChanged && ++filter_preview_counter_ > kFilterPreviewThreshold) {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
+      session_.PreviewFilterNode(&tv);
+    }
+    if (search_list_request_ && ++search_list_counter_ > kSearchListThreshold) {
+      search_list_request_ = false;
+      search_list_counter_ = 0;
+      SearchNow();
     }
 
     // 3. Status indicator.
@@ -100,6 +107,10 @@ void TBandForm::Timer1Timer() {
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       session_.ParseDocument();
+      if (session_.Document && doc_host_handler_) {
+        session_.Document->SetUIHandler(
+            com::ComPtr<com::IUnknown>(doc_host_handler_->GetUnknown()));
+      }
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
         if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();

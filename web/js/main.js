@@ -7,6 +7,7 @@ import { PageView } from './page.js';
 import { menuKey, anyMenuOpen, closeMenus } from './menus.js';
 import { Dialogs } from './dialogs.js';
 import { Tooltips } from './tooltip.js';
+import './htmledit.js';
 
 class App {
   constructor() {
@@ -128,6 +129,12 @@ class App {
       });
       this.embedded.set(browserId, view);
       view.load(0);
+    } else if (view.host !== host) {
+      // The control was drawn again while its old drawing was still on the page: the page moves
+      // into the new drawing (and loads the document as it is now).
+      view.host = host;
+      host.appendChild(view.frame);
+      view.reload();
     }
   }
 

@@ -13,25 +13,20 @@ namespace vt::widgets {
 
 using detail::FlagScope;
 
-namespace {
-
-bool Writing(const ado::DataSet& ds) {
-  return ds.State() == ado::DataSetState::Insert || ds.State() == ado::DataSetState::Edit;
-}
-
-}  // namespace
-
 DBTreeList::DBTreeList(std::string name, Control* parent)
-    : TreeList("treelist", std::move(name), parent) {}
+    : TreeList("treelist", std::move(name), parent),
+      link_({[this] { FullRefresh(); }, [this] { FollowCurrentRow(); },
+             [this] {
+               // A cancelled insert or edit leaves the rows as they were; a rebuild held back
+               // while the row was being written runs now.
+               if (rebuild_pending_ && !link_.Writing()) FullRefresh();
+             }}) {}
 
-DBTreeList::~DBTreeList() {
-  Unbind();
-}
+DBTreeList::~DBTreeList() = default;
 
 void DBTreeList::SetDataSource(ado::DataSource* source) {
-  Unbind();
-  source_ = source;
-  Bind();
+  link_.SetSource(source);
+  FullRefresh();
 }
 
 void DBTreeList::SetKeyField(std::string name) {
@@ -54,41 +49,8 @@ void DBTreeList::SetExtraFields(std::vector<std::string> names) {
   FullRefresh();
 }
 
-void DBTreeList::Bind() {
-  bound_ = source_ ? source_->GetDataSet() : nullptr;
-  if (bound_) listener_ = bound_->AddListener([this](ado::DataEvent e) { OnData(e); });
-  FullRefresh();
-}
-
-void DBTreeList::Unbind() {
-  if (bound_ && listener_) bound_->RemoveListener(listener_);
-  bound_ = nullptr;
-  listener_ = 0;
-}
-
-void DBTreeList::OnData(ado::DataEvent event) {
-  if (syncing_) return;
-  switch (event) {
-    case ado::DataEvent::Opened:
-    case ado::DataEvent::Refreshed:
-    case ado::DataEvent::Posted:
-    case ado::DataEvent::Deleted:
-    case ado::DataEvent::Closed:
-      FullRefresh();
-      break;
-    case ado::DataEvent::Scrolled:
-      FollowCurrentRow();
-      break;
-    case ado::DataEvent::StateChanged:
-      // A cancelled insert or edit leaves the rows as they were; a rebuild held back while the
-      // row was being written runs now.
-      if (rebuild_pending_ && !Writing(*bound_)) FullRefresh();
-      break;
-  }
-}
-
 void DBTreeList::FullRefresh() {
-  if (bound_ && bound_->Active() && Writing(*bound_)) {
+  if (link_.Writing()) {
     rebuild_pending_ = true;
     return;
   }
@@ -106,42 +68,30 @@ void DBTreeList::Rebuild() {
   int current_key = 0;
   bool have_current = false;
 
-  if (bound_ && bound_->Active() && (!source_ || source_->Enabled())) {
-    FlagScope guard(syncing_);
-    int key_index = bound_->FindFieldIndex(key_field_);
-    int parent_index = bound_->FindFieldIndex(parent_field_);
-    int display_index = bound_->FindFieldIndex(display_field_);
+  if (link_.Active()) {
+    ado::DataSet& ds = *link_.DataSet();
+    int key_index = ds.FindFieldIndex(key_field_);
+    int parent_index = ds.FindFieldIndex(parent_field_);
+    int display_index = ds.FindFieldIndex(display_field_);
     std::vector<int> extra_index;
-    for (const auto& f : extra_fields_) extra_index.push_back(bound_->FindFieldIndex(f));
+    for (const auto& f : extra_fields_) extra_index.push_back(ds.FindFieldIndex(f));
     if (key_index >= 0) {
-      if (!bound_->Eof()) {
-        current_key = bound_->FieldAt(key_index).AsInteger();
+      if (!ds.Eof()) {
+        current_key = ds.FieldAt(key_index).AsInteger();
         have_current = true;
       }
-      auto* table = dynamic_cast<ado::Table*>(bound_);
-      int64_t bookmark = table ? table->Bookmark() : 0;
-      for (bound_->First(); !bound_->Eof(); bound_->Next()) {
+      link_.ForEachRow([&](const DataLink::RowPlace&) {
         Row row;
-        row.key = bound_->FieldAt(key_index).AsInteger();
+        row.key = ds.FieldAt(key_index).AsInteger();
         if (parent_index >= 0) {
-          ado::Variant p = bound_->FieldAt(parent_index).Value();
+          ado::Variant p = ds.FieldAt(parent_index).Value();
           if (!p.IsNull()) row.parent = p.AsInteger();
         }
-        row.texts.push_back(display_index >= 0 ? bound_->FieldAt(display_index).AsString() : "");
+        row.texts.push_back(display_index >= 0 ? ds.FieldAt(display_index).AsString() : "");
         row.texts.push_back(std::to_string(row.key));
-        for (int i : extra_index) row.texts.push_back(i >= 0 ? bound_->FieldAt(i).AsString() : "");
+        for (int i : extra_index) row.texts.push_back(i >= 0 ? ds.FieldAt(i).AsString() : "");
         rows.push_back(std::move(row));
-      }
-      // Put the cursor back where it was.
-      if (have_current) {
-        if (table && bookmark) {
-          table->GotoBookmark(bookmark);
-        } else {
-          for (bound_->First(); !bound_->Eof(); bound_->Next()) {
-            if (bound_->FieldAt(key_index).AsInteger() == current_key) break;
-          }
-        }
-      }
+      });
     }
   }
 
@@ -192,7 +142,7 @@ void DBTreeList::Rebuild() {
   BeginUpdate();
   FlagScope quiet(rebuilding_);
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     Clear();
     node_by_key_.clear();
     std::vector<std::pair<size_t, TreeNode>> stack;
@@ -215,7 +165,7 @@ void DBTreeList::Rebuild() {
   // The current row decides the focus; without one the previous focus stays where it can.
   TreeNode focus = FindNodeByKey(have_current ? current_key : focused_key);
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     SetFocusedNode(focus);
   }
   rebuilding_ = false;
@@ -224,18 +174,20 @@ void DBTreeList::Rebuild() {
 }
 
 void DBTreeList::FollowCurrentRow() {
-  if (!bound_ || !bound_->Active() || bound_->Eof()) return;
-  int key_index = bound_->FindFieldIndex(key_field_);
+  ado::DataSet* ds = link_.DataSet();
+  if (!ds || !ds->Active() || ds->Eof()) return;
+  int key_index = ds->FindFieldIndex(key_field_);
   if (key_index < 0) return;
-  TreeNode node = FindNodeByKey(bound_->FieldAt(key_index).AsInteger());
+  TreeNode node = FindNodeByKey(ds->FieldAt(key_index).AsInteger());
   if (!node || node == FocusedNode()) return;
-  FlagScope guard(syncing_);  // the data set is already on the row
+  DataLink::SyncGuard guard(link_);  // the data set is already on the row
   SetFocusedNode(node);
 }
 
 void DBTreeList::FocusChanged(TreeNode old_node, TreeNode new_node) {
-  if (!syncing_ && new_node && bound_ && bound_->Active() && !Writing(*bound_)) {
-    FlagScope guard(syncing_);
+  if (!link_.Syncing() && new_node && link_.DataSet() && link_.DataSet()->Active() &&
+      !link_.Writing()) {
+    DataLink::SyncGuard guard(link_);
     LocateKey(new_node.Value());
   }
   // A rebuild reports its net change once, after the nodes are in place.
@@ -243,13 +195,14 @@ void DBTreeList::FocusChanged(TreeNode old_node, TreeNode new_node) {
 }
 
 bool DBTreeList::LocateKey(int key) {
-  if (!bound_ || !bound_->Active()) return false;
-  if (auto* table = dynamic_cast<ado::Table*>(bound_))
+  ado::DataSet* ds = link_.DataSet();
+  if (!ds || !ds->Active()) return false;
+  if (auto* table = dynamic_cast<ado::Table*>(ds))
     return table->Locate(key_field_, ado::Variant(key));
-  int key_index = bound_->FindFieldIndex(key_field_);
+  int key_index = ds->FindFieldIndex(key_field_);
   if (key_index < 0) return false;
-  for (bound_->First(); !bound_->Eof(); bound_->Next()) {
-    if (bound_->FieldAt(key_index).AsInteger() == key) return true;
+  for (ds->First(); !ds->Eof(); ds->Next()) {
+    if (ds->FieldAt(key_index).AsInteger() == key) return true;
   }
   return false;
 }
@@ -265,16 +218,17 @@ int DBTreeList::FocusedKey() const {
 }
 
 bool DBTreeList::WriteField(int key, const std::string& field, const ado::Variant& value) {
-  if (!bound_ || !bound_->Active() || Writing(*bound_)) return false;
+  ado::DataSet* ds = link_.DataSet();
+  if (!ds || !ds->Active() || link_.Writing()) return false;
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     if (!LocateKey(key)) return false;
-    bound_->Edit();
+    ds->Edit();
     try {
-      bound_->FieldByName(field).SetValue(value);
-      bound_->Post();
+      ds->FieldByName(field).SetValue(value);
+      ds->Post();
     } catch (...) {
-      if (Writing(*bound_)) bound_->Cancel();
+      if (link_.Writing()) ds->Cancel();
       throw;
     }
   }
@@ -313,7 +267,8 @@ void DBTreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
 }
 
 int DBTreeList::DeleteSelection() {
-  if (!bound_ || !bound_->Active() || Writing(*bound_)) return 0;
+  ado::DataSet* ds = link_.DataSet();
+  if (!ds || !ds->Active() || link_.Writing()) return 0;
   std::vector<TreeNode> picked;
   for (size_t i = 0; i < SelectionCount(); ++i) picked.push_back(Selection(i));
   if (picked.empty() && FocusedNode()) picked.push_back(FocusedNode());
@@ -350,10 +305,10 @@ int DBTreeList::DeleteSelection() {
 
   int deleted = 0;
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     for (int key : order) {
       if (LocateKey(key)) {
-        bound_->Delete();
+        ds->Delete();
         ++deleted;
       }
     }

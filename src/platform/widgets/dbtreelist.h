@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/ado/dataset.h"
+#include "platform/widgets/datalink.h"
 #include "platform/widgets/treelist.h"
 
 namespace vt::widgets {
@@ -30,7 +31,7 @@ class DBTreeList : public TreeList {
 
   // Not owned; both must outlive the binding (SetDataSource(nullptr) releases it).
   void SetDataSource(ado::DataSource* source);
-  ado::DataSource* DataSource() const { return source_; }
+  ado::DataSource* DataSource() const { return link_.Source(); }
   void SetKeyField(std::string name);      // default "ID"
   void SetParentField(std::string name);   // default "Parent_ID"
   void SetDisplayField(std::string name);  // default "Name"
@@ -58,22 +59,16 @@ class DBTreeList : public TreeList {
   void NodesDropped(TreeNode target, std::vector<TreeNode> nodes) override;
 
  private:
-  void Bind();
-  void Unbind();
-  void OnData(ado::DataEvent event);
   void Rebuild();
   void FollowCurrentRow();
   bool LocateKey(int key);  // moves the data set to the row; false when there is none
   bool WriteField(int key, const std::string& field, const ado::Variant& value);
 
-  ado::DataSource* source_ = nullptr;
-  ado::DataSet* bound_ = nullptr;
-  int listener_ = 0;
+  DataLink link_;
   std::string key_field_ = "ID";
   std::string parent_field_ = "Parent_ID";
   std::string display_field_ = "Name";
   std::vector<std::string> extra_fields_;
-  bool syncing_ = false;     // the tree itself moves the cursor: ignore its events
   bool rebuilding_ = false;  // focus events of a rebuild are reported once, at its end
   bool rebuild_pending_ = false;
   std::unordered_map<int, int> node_by_key_;  // key -> node id
