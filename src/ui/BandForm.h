@@ -44,7 +44,9 @@ double RoundHalfEven(double value);
 class TBandForm : public widgets::Form, public BandWindow {
  public:
   // Builds the form as a child of `parent` and binds `session` (see the creation steps in the
-  // implementation). Registry failures are thrown.
+  // implementation). A settings value that cannot be read is reported in the status bar and
+  // leaves its control as designed. When construction throws, nothing is left bound: the
+  // session is out of SessionList and holds no control of the form.
   TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session);
   ~TBandForm() override;
 
@@ -54,13 +56,20 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   // The form's paint handler: the first paint starts the band (database, timer).
   void FormPaint();
-  // The timer loop's tick.
+  // The timer loop's tick. Its work lets the message loop run; a close handled meanwhile tears
+  // the form down, the tick stops there and the form is freed once it has unwound
+  // (platform/msgloop/unwind.h). Work that lets the loop run is followed by a check of Closed().
   void Timer1Timer();
+  // Whether the form has been torn down (it is then only waiting to be freed).
+  bool Closed() const { return torn_down_; }
   // The form's resize handler: records the band width and lays out the three tabs.
   void FormResize();
   // A splitter was moved: the tab's ratio follows its upper pane.
   void SplitterMoved(int tab);
   void SaveUIState();
+  // Saves the state before a command opens a new browser window; a failure is reported in the
+  // status bar and the window opens all the same.
+  void SaveBeforeNewWindow();
   // Opens the help page in a new browser window at the section of a control's context number
   // (0: the contents). Without the page the status bar says how to install it.
   void ShowHelp(int context);
@@ -125,6 +134,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::PopupMenu Popup_Search{"Popup_Search"};
   widgets::PopupMenu Popup_SearchResults{"Popup_SearchResults"};
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
+  widgets::PopupMenu Popup_TvFilter{"Popup_TvFilter"};
   widgets::Timer Timer1{"Timer1"};
 
   // ---- Search tab (BandForm_search.cpp)
@@ -156,6 +166,8 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   void BuildLayout();
   void LoadUIState();
+  void ReportLoadError();
+  void UnbindAfterFailure(TmyDOM* earlier_session);
   void StartUp();
   void ApplyBandWidth(bool slim);
   void IndexerToggle();
@@ -172,6 +184,13 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterTreeDblClick();
   void FollowHyperlink();
   void ShowMouseBordersClick();
+  // The Filter tab's commands (BandForm_filtercmds.cpp).
+  void BuildFilterCommands();
+  void BuildPageMenu();
+  void FilterTreeRightClick(widgets::Point screen);
+  void SelectionInNewWindow();
+  void SelectTable();
+  void SelectionAsSnippetTitle();
   void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
@@ -194,6 +213,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   std::string last_page_url_;
   bool band_width_changed_ = false;
   std::string help_file_;
+  std::string load_error_;  // the first settings value that could not be read at creation
   std::unique_ptr<TmyIndexer> indexer_;
   bool search_list_request_ = false;
   int search_list_counter_ = 0;
@@ -207,7 +227,21 @@ class TBandForm : public widgets::Form, public BandWindow {
   com::ComPtr<TDocHostUIHandler> doc_host_handler_;
   widgets::MenuItem* spy_item_ = nullptr;
   widgets::MenuItem* borders_item_ = nullptr;
+  widgets::MenuItem* tvf_filter_ = nullptr;
+  widgets::MenuItem* tvf_save_ = nullptr;
+  widgets::MenuItem* tvf_mail_ = nullptr;
+  widgets::MenuItem* tvf_copy_ = nullptr;
+  widgets::MenuItem* tvf_follow_ = nullptr;
+  widgets::MenuItem* tvf_expand_ = nullptr;
+  widgets::MenuItem* tvf_collapse_ = nullptr;
+  widgets::MenuItem* page_save_menu_ = nullptr;
+  widgets::MenuItem* page_send_menu_ = nullptr;
+  widgets::MenuItem* page_copy_item_ = nullptr;
 };
+
+// The web search for a page selection: its first 50 characters, blanks trimmed at both ends and
+// each remaining blank written "+"; empty when nothing is left.
+std::string WebSearchAddress(const std::string& selection);
 
 // Makes the band object build TBandForm on the process's data module.
 void InstallBandForm();
