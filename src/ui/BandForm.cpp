@@ -153,6 +153,7 @@ void TBandForm::BuildLayout() {
   BuildMainMenu();
   BuildSearchTab();
   BuildFilterViews();
+  BuildBrowserIconItem();
 }
 
 void TBandForm::BuildMainMenu() {
