@@ -44,7 +44,9 @@ double RoundHalfEven(double value);
 class TBandForm : public widgets::Form, public BandWindow {
  public:
   // Builds the form as a child of `parent` and binds `session` (see the creation steps in the
-  // implementation). Registry failures are thrown.
+  // implementation). A settings value that cannot be read is reported in the status bar and
+  // leaves its control as designed. When construction throws, nothing is left bound: the
+  // session is out of SessionList and holds no control of the form.
   TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session);
   ~TBandForm() override;
 
@@ -54,13 +56,20 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   // The form's paint handler: the first paint starts the band (database, timer).
   void FormPaint();
-  // The timer loop's tick.
+  // The timer loop's tick. Its work lets the message loop run; a close handled meanwhile tears
+  // the form down, the tick stops there and the form is freed once it has unwound
+  // (platform/msgloop/unwind.h). Work that lets the loop run is followed by a check of Closed().
   void Timer1Timer();
+  // Whether the form has been torn down (it is then only waiting to be freed).
+  bool Closed() const { return torn_down_; }
   // The form's resize handler: records the band width and lays out the three tabs.
   void FormResize();
   // A splitter was moved: the tab's ratio follows its upper pane.
   void SplitterMoved(int tab);
   void SaveUIState();
+  // Saves the state before a command opens a new browser window; a failure is reported in the
+  // status bar and the window opens all the same.
+  void SaveBeforeNewWindow();
   // Opens the help page in a new browser window at the section of a control's context number
   // (0: the contents). Without the page the status bar says how to install it.
   void ShowHelp(int context);
@@ -156,6 +165,8 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   void BuildLayout();
   void LoadUIState();
+  void ReportLoadError();
+  void UnbindAfterFailure(TmyDOM* earlier_session);
   void StartUp();
   void ApplyBandWidth(bool slim);
   void IndexerToggle();
@@ -197,6 +208,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   std::string last_page_url_;
   bool band_width_changed_ = false;
   std::string help_file_;
+  std::string load_error_;  // the first settings value that could not be read at creation
   std::unique_ptr<TmyIndexer> indexer_;
   bool search_list_request_ = false;
   int search_list_counter_ = 0;
