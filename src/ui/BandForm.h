@@ -134,6 +134,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::PopupMenu Popup_Search{"Popup_Search"};
   widgets::PopupMenu Popup_SearchResults{"Popup_SearchResults"};
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
+  widgets::PopupMenu Popup_TvFilter{"Popup_TvFilter"};
   widgets::Timer Timer1{"Timer1"};
 
   // ---- Search tab (BandForm_search.cpp)
@@ -186,6 +187,13 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterTreeDblClick();
   void FollowHyperlink();
   void ShowMouseBordersClick();
+  // The Filter tab's commands (BandForm_filtercmds.cpp).
+  void BuildFilterCommands();
+  void BuildPageMenu();
+  void FilterTreeRightClick(widgets::Point screen);
+  void SelectionInNewWindow();
+  void SelectTable();
+  void SelectionAsSnippetTitle();
   void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
@@ -222,7 +230,21 @@ class TBandForm : public widgets::Form, public BandWindow {
   com::ComPtr<TDocHostUIHandler> doc_host_handler_;
   widgets::MenuItem* spy_item_ = nullptr;
   widgets::MenuItem* borders_item_ = nullptr;
+  widgets::MenuItem* tvf_filter_ = nullptr;
+  widgets::MenuItem* tvf_save_ = nullptr;
+  widgets::MenuItem* tvf_mail_ = nullptr;
+  widgets::MenuItem* tvf_copy_ = nullptr;
+  widgets::MenuItem* tvf_follow_ = nullptr;
+  widgets::MenuItem* tvf_expand_ = nullptr;
+  widgets::MenuItem* tvf_collapse_ = nullptr;
+  widgets::MenuItem* page_save_menu_ = nullptr;
+  widgets::MenuItem* page_send_menu_ = nullptr;
+  widgets::MenuItem* page_copy_item_ = nullptr;
 };
+
+// The web search for a page selection: its first 50 characters, blanks trimmed at both ends and
+// each remaining blank written "+"; empty when nothing is left.
+std::string WebSearchAddress(const std::string& selection);
 
 // Makes the band object build TBandForm on the process's data module.
 void InstallBandForm();

@@ -12,19 +12,8 @@ void TBandForm::BuildFilterViews() {
   };
   tv.OnDblClick = [this](widgets::Control&) { FilterTreeDblClick(); };
 
-  // The page's context menu in filter mode. The page session finds its items by tag.
-  widgets::MenuItem* filter = Popup_IE_Filter.Add("Filter", 20, "PageFilter");
-  filter->Add("Item in New Window", 10, "ItemInNewWindow")->OnClick = [this](widgets::Control&) {
-    SaveUIState();
-    session_.FilterItemInNewWindow();
-  };
-  filter->Add("Re-scan Page", 18, "RescanPage")->OnClick = [this](widgets::Control&) {
-    session_.DocumentCompleted = true;
-  };
-  Popup_IE_Filter.Items().AddSeparator();
-  borders_item_ = Popup_IE_Filter.Add("Show Mouse Borders", 20, "ShowMouseBorders");
-  borders_item_->OnClick = [this](widgets::Control&) { ShowMouseBordersClick(); };
-  Popup_IE_Filter.OnPopup = [this](widgets::Control&) { session_.RefreshDocuments(); };
+  BuildPageMenu();
+  BuildFilterCommands();
 
   widgets::MenuItem* tools = Popup_Main.Items().FindByName("Tools");
   if (!tools) tools = Popup_Main.Add("Tools", 0, "Tools");
