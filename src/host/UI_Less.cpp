@@ -99,11 +99,13 @@ void TUILess::LoadDocument(const std::string& markup, const std::string& url) {
   ComPtr<TUILess> self(this);
   msgloop::MessageLoop& loop = msgloop::UiLoop();
   msgloop::MSG msg;
+  bool quit_by_us = false;
   while (loop.GetMessage(msg)) {
     if (msg.hwnd == 0 && msg.message == kLoaderCompleteMessage && !msg.task) {
       // A loader started inside this loop completes through the same message: the one that
       // is not ours yet goes back to the queue for the loop it belongs to.
       if (Complete()) {
+        quit_by_us = true;
         loop.PostQuitMessage(0);
       } else {
         loop.PostThreadMessage(kLoaderCompleteMessage, 0, 0);
@@ -112,6 +114,8 @@ void TUILess::LoadDocument(const std::string& markup, const std::string& url) {
     }
     loop.DispatchMessage(msg);
   }
+  // A quit meant for the loop around this one (the program ending) is handed on to it.
+  if (!quit_by_us) loop.PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 bool TUILess::Complete() const {

@@ -285,7 +285,29 @@ const KINDS = {
       li.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', index: i }));
       list.append(li);
     });
-    list.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+    list.addEventListener('keydown', (event) => {
+      // The arrow keys move the selection, as a click does; the list keeps the keyboard while
+      // it is redrawn with the new selection.
+      if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+        event.preventDefault();
+        const count = (d.items || []).length;
+        const from = d.itemIndex === undefined ? -1 : d.itemIndex;
+        const to = Math.max(0, Math.min(count - 1, from + (event.key === 'ArrowDown' ? 1 : -1)));
+        if (count && to !== from) {
+          this.keyboardLists = this.keyboardLists || new Set();
+          this.keyboardLists.add(d.id);
+          this.input(d, { type: 'select', index: to });
+        }
+        return;
+      }
+      keyInput.call(this, d, event);
+    });
+    list.addEventListener('blur', () => { if (this.keyboardLists) this.keyboardLists.delete(d.id); });
+    if (this.keyboardLists && this.keyboardLists.has(d.id)) {
+      requestAnimationFrame(() => { if (list.isConnected) list.focus({ preventScroll: true }); });
+    }
+    const selected = list.querySelector('li.selected');
+    if (selected) requestAnimationFrame(() => selected.scrollIntoView({ block: 'nearest' }));
     el.append(list);
     return document.createElement('div');
   },
@@ -328,7 +350,12 @@ const KINDS = {
         datalist.append(o);
       }
       input.disabled = d.enabled === false;
-      input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value }));
+      input.addEventListener('input', (event) => {
+        // An entry picked from the list is a choice of that entry, not typing.
+        const items = (d.items || []).map((t) => (typeof t === 'string' ? t : (t.text || '')));
+        const index = event.inputType === 'insertReplacementText' ? items.indexOf(input.value) : -1;
+        this.input(d, index >= 0 ? { type: 'select', index } : { type: 'text', text: input.value });
+      });
       input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
       input.addEventListener('keydown', (event) => {
         // Enter confirms the text as shown: the text goes first, so the key never overtakes it.
