@@ -123,6 +123,23 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
   widgets::Timer Timer1{"Timer1"};
 
+  // ---- the Snippets tab (BandForm_snippets.cpp)
+  widgets::Edit Edit7{"Edit7", &DBTL1};  // the rename box, placed over a node while in use
+  widgets::PopupMenu Popup_TvSnippets{"Popup_TvSnippets"};
+  // Filters the snippet tree by the chosen field and text, then focuses the saved snippet.
+  void ApplySnippetFilter();
+  // The field list's change handler (also run on every completed page while it is "Domain").
+  void SnippetFilterFieldChange();
+  // Raises the deferred snippet-filter request (Enter or a choice in RegCombo1).
+  void RequestSnippetFilter();
+  void StartSnippetRename();
+  void FinishSnippetRename();
+  void DeleteSelectedSnippets();
+  void AddRootSnippet();
+  void AddEmptySnippet();
+  void ShowSnippetProperties();
+  void SnippetMenuPopup();
+
  private:
   void BuildLayout();
   void LoadUIState();
@@ -132,6 +149,13 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterToggle();
   void FilterTreeClick();
   void BuildMainMenu();
+  void BuildSnippetTab();
+  void BuildSnippetMenu();
+  void SnippetTreeSelectionChanged();
+  void SnippetTreeKeyDown(widgets::KeyEvent& key);
+  void SnippetFilterBoxKeyDown(widgets::KeyEvent& key);
+  // The deferred snippet filter: true when it ran on this tick.
+  bool SnippetFilterTick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
@@ -150,6 +174,8 @@ class TBandForm : public widgets::Form, public BandWindow {
   bool torn_down_ = false;
   int snippet_selection_counter_ = 0;
   int filter_preview_counter_ = 0;
+  bool snippet_filter_request_ = false;
+  int snippet_filter_counter_ = 0;
   std::string last_page_url_;
   bool band_width_changed_ = false;
   std::string help_file_;

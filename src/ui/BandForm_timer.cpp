@@ -63,6 +63,7 @@ void TBandForm::Timer1Timer() {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
     }
+    SnippetFilterTick();
 
     // 3. Status indicator.
     ShowStatus();
@@ -99,6 +100,7 @@ void TBandForm::Timer1Timer() {
       session_.Parsing = false;
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
+      if (Drop_SnippetFilterField.ItemIndex() == 1) SnippetFilterFieldChange();  // "Domain"
       session_.ParseDocument();
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {

@@ -492,7 +492,7 @@ function drawTree(el, d) {
       if (n.id === d.focusedNode) row.classList.add('focused-node');
       const twisty = document.createElement('span');
       twisty.className = 'twisty';
-      const hasKids = n.children && n.children.length;
+      const hasKids = (n.children && n.children.length) || n.childCount;
       twisty.textContent = hasKids ? (n.expanded ? '▾' : '▸') : '';
       twisty.addEventListener('click', (event) => {
         event.stopPropagation();

@@ -11,6 +11,7 @@
 // Declared fields: when any are declared, Open fails unless every one of them is a column of the
 // table, and only they are fields of the data set; otherwise every column is a field.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,19 @@ class Table : public DataSet {
   void Post() override;
   void Cancel() override;
   void Delete() override;
+
+  // Calls fn with the values of `fields` (';'-separated) of every row within the filter, in the
+  // table's order, with one statement; the cursor does not move. Reads no other column, so a
+  // caller that needs only keys and names never reads the rows' large texts.
+  void ScanFields(std::string_view fields,
+                  const std::function<void(const std::vector<Variant>& values)>& fn);
+  // Whether the current row passes the filter (true without a filter; false at Eof).
+  bool CurrentRowInFilter();
+  // Deletes every row whose `key_field` is one of `keys`, in one transaction: all of them or,
+  // when the engine refuses, none (the error is thrown). When the current row is among them the
+  // cursor moves to the next row left (else the one before). Raises Deleted once. Returns the
+  // number of rows deleted.
+  int DeleteKeys(std::string_view key_field, const std::vector<Variant>& keys);
 
   // Re-reads the table and moves to its first row.
   void Requery();

@@ -371,6 +371,11 @@ void TreeList::Clear() {
 }
 
 bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent) {
+  return MoveTo(handle, new_parent, TreeNode());
+}
+
+bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent,
+                      const TreeNode& before) {
   auto node = handle.Lock();
   if (!node || node->tree != this) return false;
   auto parent = new_parent.Lock();
@@ -381,7 +386,14 @@ bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent) {
   auto& old_siblings = SiblingsOf(node->parent);
   old_siblings.erase(old_siblings.begin() + IndexIn(old_siblings, node.get()));
   node->parent = parent.get();
-  SiblingsOf(node->parent).push_back(node);
+  auto& siblings = SiblingsOf(node->parent);
+  auto b = before.Lock();
+  int at = b && b.get() != node.get() ? IndexIn(siblings, b.get()) : -1;
+  if (at < 0) {
+    siblings.push_back(node);
+  } else {
+    siblings.insert(siblings.begin() + at, node);
+  }
   Changed();
   return true;
 }
@@ -661,8 +673,12 @@ void TreeList::DescribeNodes(const std::vector<NodePtr>& nodes, Json& out) const
       for (const auto& t : n->texts) cells.push_back(t);
       node["cells"] = std::move(cells);
     }
-    Json children;
-    DescribeNodes(n->children, children);
+    Json children = Json::array();
+    if (n->expanded || describe_collapsed_children_) {
+      DescribeNodes(n->children, children);
+    } else if (!n->children.empty()) {
+      node["childCount"] = n->children.size();
+    }
     node["children"] = std::move(children);
     out.push_back(std::move(node));
   }
