@@ -154,6 +154,7 @@ void TBandForm::BuildLayout() {
 }
 
 void TBandForm::BuildMainMenu() {
+  BuildToolsMenu();
   filter_item_ = Popup_Main.Add("Filter on", 0, "FilterOn");
   filter_item_->OnClick = [this](widgets::Control&) {
     filter_item_->SetChecked(!filter_item_->Checked());

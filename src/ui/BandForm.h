@@ -156,6 +156,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   void SnippetFilterBoxKeyDown(widgets::KeyEvent& key);
   // The deferred snippet filter: true when it ran on this tick.
   bool SnippetFilterTick();
+  // The "Tools" submenu and its commands (BandForm_tools.cpp).
+  void BuildToolsMenu();
+  void CompactDatabase();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.

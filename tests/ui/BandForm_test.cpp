@@ -345,7 +345,7 @@ TEST_F(BandFormTest, BandMenuHoldsTheModeTogglesSlimViewAndHelp) {
   form.Show();
   EXPECT_EQ(form.sb_menu.DropdownMenu(), &form.Popup_Main);
   EXPECT_EQ(Captions(form.Popup_Main.Items()),
-            (std::vector<std::string>{"Filter on", "Indexer on", "Slim View", "Help"}));
+            (std::vector<std::string>{"Tools", "Filter on", "Indexer on", "Slim View", "Help"}));
   widgets::MenuItem* help = form.Popup_Main.Items().FindByName("Help");
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(Captions(*help), (std::vector<std::string>{"Help Index", "About Vellumtrace"}));
