@@ -117,7 +117,7 @@ void TBandForm::BuildSnippetMenu() {
     session_.ParentKey = -DBTL1.FocusedKey();
     AddSnippet(session_, session_.GetPageBodyHtml(), std::string());
   });
-  m.AddSeparator();
+  m.Items().AddSeparator();
   on(m.Add("Move to Root", 0, "SnMoveToRoot"), [this] {
     if (DBTL1.FocusedNode()) MoveSnippetToRoot(session_, DBTL1.FocusedKey());
   });
@@ -129,10 +129,10 @@ void TBandForm::BuildSnippetMenu() {
     const std::string url = GetUrlById(session_, url_id.AsInteger());
     if (!url.empty() && session_.Browser) session_.Browser->Navigate(url);
   });
-  m.AddSeparator();
+  m.Items().AddSeparator();
   on(m.Add("Expand All", 0, "SnExpandAll"), [this] { DBTL1.ExpandAll(); });
   on(m.Add("Collapse All", 0, "SnCollapseAll"), [this] { DBTL1.CollapseAll(); });
-  m.AddSeparator();
+  m.Items().AddSeparator();
   on(m.Add("Properties", 0, "SnProperties"), [this] { ShowSnippetProperties(); });
   on(m.Add("Help", 0, "SnHelp"), [this] { ShowHelp(storage::kHelpSnippetTree); });
   m.OnPopup = [this](widgets::Control&) { SnippetMenuPopup(); };
@@ -279,8 +279,8 @@ void TBandForm::FinishSnippetRename() {
 
 void TBandForm::DeleteSelectedSnippets() {
   if (widgets::MessageBox("Delete selected snippets and all snippets below it?", "Confirm",
-                          widgets::MessageIcon::Warning, widgets::MessageButtons::YesNo) !=
-      widgets::ModalResult::Yes)
+                          widgets::MessageIcon::Warning,
+                          widgets::MessageButtons::YesNo) != widgets::ModalResult::Yes)
     return;
   // The node before the first selected node in display order (the focused node without a
   // selection).

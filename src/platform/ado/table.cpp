@@ -1,5 +1,8 @@
 #include "platform/ado/table.h"
 
+#include <algorithm>
+#include <set>
+
 namespace vt::ado {
 namespace {
 
@@ -552,9 +555,64 @@ int Table::DeleteKeys(std::string_view key_field, const std::vector<Variant>& ke
   return deleted;
 }
 
+std::vector<Variant> Table::SubtreeKeys(std::string_view key_field, std::string_view parent_field,
+                                        const std::vector<Variant>& roots) {
+  CheckActive();
+  const std::string key = ColumnSql(key_field);
+  const std::string parent = ColumnSql(parent_field);
+  std::vector<Variant> out;
+  std::set<int64_t> seen;
+  constexpr size_t kChunk = 500;
+  for (size_t from = 0; from < roots.size(); from += kChunk) {
+    const size_t n = std::min(kChunk, roots.size() - from);
+    std::string marks = "?";
+    for (size_t k = 1; k < n; ++k) marks += ", ?";
+    auto st = connection_->PrepareOnce(
+        "WITH RECURSIVE down(k) AS (SELECT " + key + " FROM [" + table_name_ + "] WHERE " + key +
+        " IN (" + marks + ") UNION SELECT t." + key + " FROM [" + table_name_ +
+        "] t JOIN down ON t." + parent + " = down.k) SELECT k FROM down");
+    for (size_t k = 0; k < n; ++k) st->Bind(static_cast<int>(k) + 1, roots[from + k]);
+    while (st->Step()) {
+      Variant v = st->Column(0);
+      if (seen.insert(v.AsInt64()).second) out.push_back(v);
+    }
+  }
+  return out;
+}
+
+std::string Table::ColumnSql(std::string_view name) const {
+  int i = FindFieldIndex(name);
+  if (i < 0)
+    throw AdoError(ErrorKind::NotFound,
+                   table_name_ + ": Field '" + std::string(name) + "' not found");
+  const FieldDef& f = fields_[static_cast<size_t>(i)];
+  return f.kind == FieldKind::AutoNumber ? std::string("rowid") : Col(f);
+}
+
+bool Table::ParentChainReaches(std::string_view key_field, std::string_view parent_field,
+                               const Variant& from, const Variant& to) {
+  CheckActive();
+  const std::string key = ColumnSql(key_field);
+  const std::string parent = ColumnSql(parent_field);
+  // UNION (not UNION ALL) drops keys met before, so a circle ends the walk.
+  Statement& st = connection_->Prepare("WITH RECURSIVE up(k) AS (SELECT ? UNION SELECT t." +
+                                       parent + " FROM [" + table_name_ + "] t JOIN up ON t." +
+                                       key + " = up.k WHERE t." + parent +
+                                       " IS NOT NULL) SELECT 1 FROM up WHERE k = ? LIMIT 1");
+  st.Bind(1, from);
+  st.Bind(2, to);
+  bool found = st.Step();
+  st.Reset();
+  return found;
+}
+
 void Table::Requery() {
   CheckBrowse();
-  First();
+  // One event for observers: the re-read, not a scroll before it.
+  if (!Fetch(select_ + Where("") + order_by_ + " LIMIT 1", FilterParams()))
+    SetEmpty();
+  else
+    bof_ = true;
   Notify(DataEvent::Refreshed);
 }
 

@@ -99,6 +99,17 @@ class Table : public DataSet {
   // number of rows deleted.
   int DeleteKeys(std::string_view key_field, const std::vector<Variant>& keys);
 
+  // Whether following the parent links (`parent_field` naming a row's `key_field`) up from the
+  // row with key `from` meets the key `to` (from == to counts), over all rows regardless of the
+  // filter. Circles in the links end the walk. The cursor does not move.
+  bool ParentChainReaches(std::string_view key_field, std::string_view parent_field,
+                          const Variant& from, const Variant& to);
+
+  // The keys of the rows `roots` and of every row below them (rows whose parent links lead up to
+  // one of them), over all rows regardless of the filter; each key once.
+  std::vector<Variant> SubtreeKeys(std::string_view key_field, std::string_view parent_field,
+                                   const std::vector<Variant>& roots);
+
   // Re-reads the table and moves to its first row.
   void Requery();
   // Re-reads the current row (the first row when it is gone).
@@ -116,6 +127,8 @@ class Table : public DataSet {
     std::vector<int> fields;  // indexes into fields_ (empty: rowid order only)
   };
   void CheckConnected() const;
+  // The SQL name of a field's column ("rowid" for the auto number); throws for an unknown field.
+  std::string ColumnSql(std::string_view name) const;
   void CheckBrowseIfActive();
   void BuildOrder();
   std::vector<Variant> FilterParams() const;

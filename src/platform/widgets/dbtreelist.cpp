@@ -1,6 +1,7 @@
 #include "platform/widgets/dbtreelist.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -22,7 +23,9 @@ bool Writing(const ado::DataSet& ds) {
 }  // namespace
 
 DBTreeList::DBTreeList(std::string name, Control* parent)
-    : TreeList("treelist", std::move(name), parent) {}
+    : TreeList("treelist", std::move(name), parent) {
+  SetDescribeCollapsedChildren(false);
+}
 
 DBTreeList::~DBTreeList() {
   Unbind();
@@ -69,12 +72,21 @@ void DBTreeList::Unbind() {
 void DBTreeList::OnData(ado::DataEvent event) {
   if (syncing_) return;
   switch (event) {
-    case ado::DataEvent::Opened:
     case ado::DataEvent::Refreshed:
-    case ado::DataEvent::Posted:
+      // Re-read (a requery moves the cursor to the first row): the focus stays where it was.
+      FullRefresh();
+      break;
+    case ado::DataEvent::Opened:
     case ado::DataEvent::Deleted:
     case ado::DataEvent::Closed:
-      FullRefresh();
+      Reload(false);
+      break;
+    case ado::DataEvent::Posted:
+      if (rebuild_pending_) {
+        Reload(false);
+      } else {
+        RowPosted();
+      }
       break;
     case ado::DataEvent::Scrolled:
       FollowCurrentRow();
@@ -82,26 +94,25 @@ void DBTreeList::OnData(ado::DataEvent event) {
     case ado::DataEvent::StateChanged:
       // A cancelled insert or edit leaves the rows as they were; a rebuild held back while the
       // row was being written runs now.
-      if (rebuild_pending_ && !Writing(*bound_)) FullRefresh();
+      if (rebuild_pending_ && !Writing(*bound_)) Reload(false);
       break;
   }
 }
 
 void DBTreeList::FullRefresh() {
+  Reload(true);
+}
+
+void DBTreeList::Reload(bool keep_focus) {
   if (bound_ && bound_->Active() && Writing(*bound_)) {
     rebuild_pending_ = true;
     return;
   }
   rebuild_pending_ = false;
-  Rebuild();
+  Rebuild(keep_focus);
 }
 
-void DBTreeList::Rebuild() {
-  struct Row {
-    int key;
-    std::optional<int> parent;
-    std::vector<std::string> texts;
-  };
+void DBTreeList::Rebuild(bool keep_focus) {
   std::vector<Row> rows;
   int current_key = 0;
   bool have_current = false;
@@ -118,25 +129,34 @@ void DBTreeList::Rebuild() {
         current_key = bound_->FieldAt(key_index).AsInteger();
         have_current = true;
       }
-      auto* table = dynamic_cast<ado::Table*>(bound_);
-      int64_t bookmark = table ? table->Bookmark() : 0;
-      for (bound_->First(); !bound_->Eof(); bound_->Next()) {
-        Row row;
-        row.key = bound_->FieldAt(key_index).AsInteger();
-        if (parent_index >= 0) {
-          ado::Variant p = bound_->FieldAt(parent_index).Value();
-          if (!p.IsNull()) row.parent = p.AsInteger();
+      if (auto* table = dynamic_cast<ado::Table*>(bound_)) {
+        // One statement over the fields the nodes show: the rows' other columns are never read.
+        std::string fields = bound_->FieldDefAt(key_index).name;
+        auto add = [&](int i) {
+          if (i >= 0) fields += ";" + bound_->FieldDefAt(i).name;
+        };
+        add(parent_index);
+        add(display_index);
+        for (int i : extra_index) add(i);
+        table->ScanFields(fields, [&](const std::vector<ado::Variant>& v) {
+          Row row;
+          size_t at = 0;
+          row.key = v[at++].AsInteger();
+          if (parent_index >= 0) {
+            const ado::Variant& p = v[at++];
+            if (!p.IsNull()) row.parent = p.AsInteger();
+          }
+          row.texts.push_back(display_index >= 0 ? v[at++].AsString() : std::string());
+          row.texts.push_back(std::to_string(row.key));
+          for (int i : extra_index) row.texts.push_back(i >= 0 ? v[at++].AsString() : "");
+          rows.push_back(std::move(row));
+        });
+      } else {
+        for (bound_->First(); !bound_->Eof(); bound_->Next()) {
+          Row row;
+          if (ReadCurrentRow(row)) rows.push_back(std::move(row));
         }
-        row.texts.push_back(display_index >= 0 ? bound_->FieldAt(display_index).AsString() : "");
-        row.texts.push_back(std::to_string(row.key));
-        for (int i : extra_index) row.texts.push_back(i >= 0 ? bound_->FieldAt(i).AsString() : "");
-        rows.push_back(std::move(row));
-      }
-      // Put the cursor back where it was.
-      if (have_current) {
-        if (table && bookmark) {
-          table->GotoBookmark(bookmark);
-        } else {
+        if (have_current) {
           for (bound_->First(); !bound_->Eof(); bound_->Next()) {
             if (bound_->FieldAt(key_index).AsInteger() == current_key) break;
           }
@@ -212,15 +232,97 @@ void DBTreeList::Rebuild() {
       if (TreeNode n = FindNodeByKey(key)) Select(n, true);
     }
   }
-  // The current row decides the focus; without one the previous focus stays where it can.
-  TreeNode focus = FindNodeByKey(have_current ? current_key : focused_key);
+  // Either the current row decides the focus, or the focused node stays where its row remains
+  // (and the cursor goes back to it); the other is the fallback.
+  TreeNode focus = FindNodeByKey(keep_focus || !have_current ? focused_key : current_key);
+  if (!focus) focus = FindNodeByKey(keep_focus && have_current ? current_key : focused_key);
   {
     FlagScope guard(syncing_);
     SetFocusedNode(focus);
+    if (focus && (!have_current || focus.Value() != current_key)) LocateKey(focus.Value());
   }
   rebuilding_ = false;
   EndUpdate();
   if (FocusedKey() != focused_key) TreeList::FocusChanged(TreeNode(), FocusedNode());
+}
+
+bool DBTreeList::ReadCurrentRow(Row& row) {
+  if (!bound_ || !bound_->Active() || bound_->Eof()) return false;
+  int key_index = bound_->FindFieldIndex(key_field_);
+  if (key_index < 0) return false;
+  int parent_index = bound_->FindFieldIndex(parent_field_);
+  int display_index = bound_->FindFieldIndex(display_field_);
+  row.key = bound_->FieldAt(key_index).AsInteger();
+  row.parent.reset();
+  if (parent_index >= 0) {
+    ado::Variant p = bound_->FieldAt(parent_index).Value();
+    if (!p.IsNull()) row.parent = p.AsInteger();
+  }
+  row.texts.clear();
+  row.texts.push_back(display_index >= 0 ? bound_->FieldAt(display_index).AsString() : "");
+  row.texts.push_back(std::to_string(row.key));
+  for (const auto& f : extra_fields_) {
+    int i = bound_->FindFieldIndex(f);
+    row.texts.push_back(i >= 0 ? bound_->FieldAt(i).AsString() : "");
+  }
+  return true;
+}
+
+TreeNode DBTreeList::InsertInKeyOrder(const TreeNode& parent, int key, const std::string& text) {
+  // Rows come in key order, so a new row usually goes last: look from the end.
+  size_t count = parent ? parent.Count() : RootCount();
+  size_t at = count;
+  while (at > 0) {
+    TreeNode sibling = parent ? parent.Item(at - 1) : Root(at - 1);
+    if (sibling.Value() < key) break;
+    --at;
+  }
+  if (at == count) return AddChild(parent, text);
+  TreeNode before = parent ? parent.Item(at) : Root(at);
+  return Insert(before, text);
+}
+
+void DBTreeList::PlaceInKeyOrder(TreeNode node, const TreeNode& parent) {
+  const int key = node.Value();
+  size_t count = parent ? parent.Count() : RootCount();
+  TreeNode before;
+  for (size_t i = count; i > 0; --i) {
+    TreeNode sibling = parent ? parent.Item(i - 1) : Root(i - 1);
+    if (sibling == node) continue;
+    if (sibling.Value() < key) break;
+    before = sibling;
+  }
+  MoveTo(node, parent, before);
+}
+
+void DBTreeList::RowPosted() {
+  Row row;
+  if (!ReadCurrentRow(row)) return;
+  TreeNode node = FindNodeByKey(row.key);
+  TreeNode parent;
+  if (row.parent && *row.parent != row.key) parent = FindNodeByKey(*row.parent);
+  if (!node) {
+    // A new row: shown when the filter lets it through.
+    auto* table = dynamic_cast<ado::Table*>(bound_);
+    if (table && !table->CurrentRowInFilter()) return;
+    FlagScope guard(syncing_);
+    node = InsertInKeyOrder(parent, row.key, row.texts[0]);
+    node_by_key_[row.key] = node.Id();
+  } else {
+    if (parent && (parent == node || node.IsAncestorOf(parent))) {
+      // The links now run in a circle: the rebuild shows it from its first row.
+      FullRefresh();
+      return;
+    }
+    FlagScope guard(syncing_);
+    if (node.Text() != row.texts[0]) node.SetText(row.texts[0]);
+    if (node.Parent() != parent) PlaceInKeyOrder(node, parent);
+  }
+  for (size_t c = 1; c < row.texts.size(); ++c) {
+    if (node.Text(static_cast<int>(c)) != row.texts[c])
+      node.SetText(static_cast<int>(c), row.texts[c]);
+  }
+  FollowCurrentRow();
 }
 
 void DBTreeList::FollowCurrentRow() {
@@ -283,27 +385,30 @@ bool DBTreeList::WriteField(int key, const std::string& field, const ado::Varian
 
 void DBTreeList::NodeEdited(TreeNode node, const std::string& text) {
   int key = node.Value();
-  if (!text.empty()) {
-    WriteField(key, display_field_, ado::Variant(text));
-    FullRefresh();
-  }
+  if (!text.empty()) WriteField(key, display_field_, ado::Variant(text));
   TreeList::NodeEdited(FindNodeByKey(key), text);
 }
 
 void DBTreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
   if (target) {
     int target_key = target.Value();
+    auto* table = dynamic_cast<ado::Table*>(bound_);
     bool moved = false;
     for (const TreeNode& n : nodes) {
-      // A node cannot go below itself: that would cut its subtree off the tree.
-      if (!n || n == target || n.IsAncestorOf(target) || n.Parent() == target) continue;
-      moved = WriteField(n.Value(), parent_field_, ado::Variant(target_key)) || moved;
+      if (!n || n == target || n.Parent() == target) continue;
+      // Below itself the row would close a circle of parent links, and a circle is a tree of
+      // rows that nothing leads to. The data set decides, since a filter may hide the links.
+      if (n.IsAncestorOf(target)) continue;
+      if (table && table->Active() &&
+          table->ParentChainReaches(key_field_, parent_field_, ado::Variant(target_key),
+                                    ado::Variant(n.Value())))
+        continue;
+      if (!WriteField(n.Value(), parent_field_, ado::Variant(target_key))) continue;
+      moved = true;
+      FlagScope guard(syncing_);
+      PlaceInKeyOrder(n, target);
     }
-    if (moved) {
-      FullRefresh();
-      if (TreeNode t = FindNodeByKey(target_key)) t.Expand();
-    }
-    target = FindNodeByKey(target_key);
+    if (moved) target.Expand();
   }
   std::vector<TreeNode> fresh;
   for (const TreeNode& n : nodes) {
@@ -319,16 +424,26 @@ int DBTreeList::DeleteSelection() {
   if (picked.empty() && FocusedNode()) picked.push_back(FocusedNode());
   if (picked.empty()) return 0;
 
-  // Every key below the picked nodes, children before their parents.
-  std::set<int> doomed;
+  // Every key below the picked nodes: as the data set links the rows for a table (a filter may
+  // hide some of them), as the tree shows them otherwise; children before their parents.
+  auto* table = dynamic_cast<ado::Table*>(bound_);
+  std::unordered_set<int> doomed;
   std::vector<int> order;
-  std::function<void(const TreeNode&)> collect = [&](const TreeNode& n) {
-    if (!n || doomed.count(n.Value())) return;
-    doomed.insert(n.Value());
-    for (size_t c = 0; c < n.Count(); ++c) collect(n.Item(c));
-    order.push_back(n.Value());
-  };
-  for (const TreeNode& n : picked) collect(n);
+  if (table) {
+    std::vector<ado::Variant> roots;
+    for (const TreeNode& n : picked) roots.push_back(ado::Variant(n.Value()));
+    for (const auto& k : table->SubtreeKeys(key_field_, parent_field_, roots)) {
+      if (doomed.insert(k.AsInteger()).second) order.push_back(k.AsInteger());
+    }
+  } else {
+    std::function<void(const TreeNode&)> collect = [&](const TreeNode& n) {
+      if (!n || doomed.count(n.Value())) return;
+      doomed.insert(n.Value());
+      for (size_t c = 0; c < n.Count(); ++c) collect(n.Item(c));
+      order.push_back(n.Value());
+    };
+    for (const TreeNode& n : picked) collect(n);
+  }
 
   // The node to focus afterwards: the first one after the deleted nodes, else the one before.
   int next_key = 0;
@@ -351,17 +466,32 @@ int DBTreeList::DeleteSelection() {
   int deleted = 0;
   {
     FlagScope guard(syncing_);
-    for (int key : order) {
-      if (LocateKey(key)) {
-        bound_->Delete();
-        ++deleted;
+    if (table) {
+      std::vector<ado::Variant> keys;
+      keys.reserve(order.size());
+      for (int k : order) keys.push_back(ado::Variant(k));
+      deleted = table->DeleteKeys(key_field_, keys);  // all or nothing
+    } else {
+      for (int key : order) {
+        if (LocateKey(key)) {
+          bound_->Delete();
+          ++deleted;
+        }
       }
     }
+    ClearSelection();
+    BeginUpdate();
+    for (int key : order) {
+      auto it = node_by_key_.find(key);
+      if (it == node_by_key_.end()) continue;
+      if (TreeNode n = FindNode(it->second)) Remove(n);
+      node_by_key_.erase(it);
+    }
+    EndUpdate();
     if (next_key) LocateKey(next_key);
   }
-  ClearSelection();
-  FullRefresh();
   if (TreeNode n = FindNodeByKey(next_key)) {
+    FlagScope guard(syncing_);
     SetFocusedNode(n);
     Select(n);
   }

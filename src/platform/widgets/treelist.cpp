@@ -264,6 +264,15 @@ TreeList::~TreeList() {
 
 void TreeList::SetColumns(std::vector<TreeColumn> columns) {
   columns_ = std::move(columns);
+  SaveLayout();
+  Changed();
+}
+
+void TreeList::SetColumnWidth(int column, int width) {
+  if (column < 0 || static_cast<size_t>(column) >= columns_.size() || width < 0) return;
+  if (columns_[static_cast<size_t>(column)].width == width) return;
+  columns_[static_cast<size_t>(column)].width = width;
+  SaveLayout();
   Changed();
 }
 
@@ -374,8 +383,7 @@ bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent) {
   return MoveTo(handle, new_parent, TreeNode());
 }
 
-bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent,
-                      const TreeNode& before) {
+bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent, const TreeNode& before) {
   auto node = handle.Lock();
   if (!node || node->tree != this) return false;
   auto parent = new_parent.Lock();
@@ -573,10 +581,44 @@ TreeNode TreeList::InputNode(const Json& input, const char* key) const {
 
 void TreeList::DoClick(const Json& input) {
   if (TreeNode node = InputNode(input)) {
-    Select(node, JsonBool(input, "ctrl", false));
+    if (!ExtendSelection(node, input)) Select(node);
     SetFocusedNode(node);
   }
   Raise(OnClick, *this);
+}
+
+bool TreeList::ExtendSelection(const TreeNode& node, const Json& input) {
+  if (!multi_select_) return false;
+  if (JsonBool(input, "shift", false)) {
+    // Everything shown between the focused node and the clicked one, in display order.
+    TreeNode anchor = FocusedNode();
+    if (!anchor) return false;
+    std::vector<TreeNode> range;
+    bool inside = false;
+    ForEachNode([&](const TreeNode& n) {
+      for (TreeNode p = n.Parent(); p; p = p.Parent()) {
+        if (!p.Expanded()) return true;  // hidden below a collapsed node
+      }
+      const bool end = n == anchor || n == node;
+      if (!inside && !end) return true;
+      range.push_back(n);
+      if (inside && end) return false;  // the second end
+      inside = true;
+      return anchor != node;
+    });
+    if (!JsonBool(input, "ctrl", false)) ClearSelection();
+    for (const TreeNode& n : range) Select(n, true);
+    return true;
+  }
+  if (JsonBool(input, "ctrl", false)) {
+    if (node.Selected()) {
+      TreeNode(node).SetSelected(false);
+    } else {
+      Select(node, true);
+    }
+    return true;
+  }
+  return false;
 }
 
 void TreeList::DoDblClick(const Json& input) {
@@ -625,6 +667,10 @@ bool TreeList::HandleOwnInput(const std::string& type, const Json& input) {
     if (!IsEditing()) return false;
     if (input.contains("text")) SetEditText(JsonString(input, "text"));
     EndEditing(JsonBool(input, "accept", true));
+    return true;
+  }
+  if (type == "column-width") {
+    SetColumnWidth(JsonInt(input, "column", -1), JsonInt(input, "width", -1));
     return true;
   }
   if (type == "dragstart") {

@@ -98,6 +98,12 @@ class TreeList : public Control {
   void SetMultiSelect(bool on);
   // Image names the display maps node image indexes to (e.g. "table", "image", "link").
   void SetImageList(std::vector<std::string> names);
+  // Keeps the column layout (captions, visibility, widths) under this key of HKEY_CURRENT_USER,
+  // in the value "<control name>.Layout" (a JSON array); setting the key applies a stored
+  // layout. Column changes are written from then on; registry failures are ignored.
+  void SetLayoutKey(std::string key);
+  const std::string& LayoutKey() const { return layout_key_; }
+  void SetColumnWidth(int column, int width);
 
   // Nodes.
   TreeNode Add(const std::string& text);  // at the root, after the last root node
@@ -206,6 +212,10 @@ class TreeList : public Control {
   bool dragging_ = false;
   bool right_click_focus_ = true;
   bool describe_collapsed_children_ = true;
+  std::string layout_key_;
+  void SaveLayout() const;
+  // Ctrl or Shift clicks of a multi-selecting tree; false for a plain click.
+  bool ExtendSelection(const TreeNode& node, const Json& input);
 };
 
 }  // namespace vt::widgets
