@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/BrowserEvents.h"
 #include "platform/ado/query.h"
 #include "platform/dom/document.h"
 #include "platform/widgets/indicators.h"
@@ -45,6 +46,10 @@ std::string NormalizeLineBreaks(const std::string& text) {
 TmyDOM::TmyDOM(BrowserRef browser) : Browser(std::move(browser)) {}
 
 TmyDOM::~TmyDOM() {
+  // A document may still hold the sinks: they must not call into a freed session.
+  for (const DispatchRef& sink : {ClickSink, MouseMoveSink}) {
+    if (auto* s = dynamic_cast<TBrowserEventSink*>(sink.get())) s->ClearNotification();
+  }
   auto& sessions = Sessions();
   for (auto& slot : sessions) {
     if (slot == this) slot = nullptr;

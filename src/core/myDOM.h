@@ -18,6 +18,10 @@
 
 #include "core/pagerefs.h"
 
+namespace vt::widgets {
+class MenuItem;
+}
+
 namespace vt {
 
 class TDataModule1;
@@ -111,6 +115,52 @@ class TmyDOM {
 
   // The entry at `position` (0 to 2000); position 2000 and out-of-range positions give nullptr.
   Tnode* Entry(int position);
+
+  // ---- document event sinks, spy mode and the page's context menu
+  // Mode "A" attaches ClickSink to "onclick" and MouseMoveSink to "onmousemove" of the document
+  // (of every frame of a frameset page); any other mode detaches them. Nothing without sinks.
+  void AttachDocumentSinks(const DocumentRef& document, const std::string& mode);
+  // Creates ClickSink and MouseMoveSink, bound to the two handlers below, once.
+  void CreateDocumentSinks();
+  // The handlers the sinks call for a click and a mouse move on the page.
+  void OnDocumentClick();
+  void OnDocumentMouseMove();
+  // Enables the items of PopupMenu for the element under the mouse and opens it at (x, y).
+  void ShowPageContextMenu(int x, int y);
+  // The first item of PopupMenu with `tag`: for each top-level item its direct children first,
+  // then the item itself. nullptr when no item has the tag.
+  widgets::MenuItem* FindMenuItemByTag(int tag);
+
+  // ---- filter views
+  // The mark-up of the element `descriptor` names in `document`; "" when there is none.
+  std::string GetObjectHTML(const DocumentRef& document, const Tnode* descriptor);
+  // Title and body of the filter view of an entry of the current page.
+  struct ElementPage {
+    std::string title;
+    std::string html;
+  };
+  ElementPage BuildElementPage(const Tnode& descriptor);
+  // The mark-up of every image, link or table entry of frame `frame_number`, taken from
+  // `document` (the parsed document or a copy of its source). Cached until the next parse;
+  // "" when cancelled.
+  std::string ListAllImages(const DocumentRef& document, int frame_number);
+  std::string ListAllLinks(const DocumentRef& document, int frame_number);
+  std::string ListAllTables(const DocumentRef& document, int frame_number);
+  void FilterItemInNewWindow();
+  // Shows the filter view of the tree's focused node in FilterPreview (and marks the element).
+  void PreviewFilterNode(TreeListRef tree);
+  void FilterSelectionInNewWindow(const std::string& html);
+
+  // ---- images of cut-out mark-up
+  // Points every image of `document` at a copy of its cached picture in CacheDir, or at the
+  // placeholder AppDir + "_blank.gif" when it is not cached; images that name an existing local
+  // file are left alone.
+  void FixImageLinks(const DocumentRef& document);
+  // Points images of a stored snippet that live in a cache folder at CacheDir, and placeholders
+  // at AppDir's placeholder.
+  void GrabImage(const DocumentRef& document);
+  // UrlCache, created on first use.
+  TIECache& Cache();
 
   // ---- page
   BrowserRef Browser;
@@ -214,6 +264,18 @@ class SessionList {
 // band registers it at start-up). Answers -1 when none is saved; may throw on database errors.
 using SavedSelectionLookup = std::int32_t (*)(TmyDOM& session, const std::string& address);
 void SetSavedSelectionLookup(SavedSelectionLookup lookup);
+
+// The address of the filter view of entry position `id` of the page session at `window`.
+std::string FilterAddress(int window, int id);
+
+// The process-wide switch of the band objects and browser helpers; the band module installs it
+// (without one, nothing is switched). FilterSelectionInNewWindow lowers it while it opens its
+// window, so that window gets no band.
+using BandActiveSwitch = void (*)(bool active);
+void SetBandActiveSwitch(BandActiveSwitch set_active);
+
+// The source index of the element that last received the mouse outline, shared by all sessions.
+std::int32_t& LastHoverSourceIndex();
 
 // The most recently created page session of the process (the browser helper binds to it).
 TmyDOM* CurrentSession();

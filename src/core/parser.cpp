@@ -349,6 +349,10 @@ void TmyDOM::ParseDocument() {
       RestoreSelectedNode(
           g_saved_selection(*this, Browser ? Browser->LocationURL() : std::string()));
     }
+    // Detached first, so the handlers are attached once however often the page is parsed.
+    CreateDocumentSinks();
+    AttachDocumentSinks(Document, "D");
+    AttachDocumentSinks(Document, "A");
     Status = EntryCount < 1 ? kStatusNoData : kStatusReady;
   } catch (const Superseded&) {
     // A newer parse owns the tree and the entries now; leave them to it.

@@ -237,6 +237,9 @@ void TBandForm::SnippetTreeKeyDown(widgets::KeyEvent& key) {
     case widgets::Key::Insert:
       AddEmptySnippet();
       break;
+    case widgets::Key::F2:
+      StartSnippetRename();
+      break;
     case widgets::Key::Enter:
       if (widgets::TreeNode node = DBTL1.FocusedNode()) {
         if (node.Expanded()) {

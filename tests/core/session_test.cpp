@@ -155,8 +155,12 @@ TEST_F(PageSession, SourceLinesEndWithCrLf) {
   EXPECT_EQ(source.find('\n'), source.find("\r\n") + 1);
   EXPECT_EQ(source.substr(source.size() - 2), "\r\n");
   for (std::size_t i = 0; i < source.size(); ++i) {
-    if (source[i] == '\n') EXPECT_EQ(source[i - 1], '\r');
-    if (source[i] == '\r') EXPECT_EQ(source[i + 1], '\n');
+    if (source[i] == '\n') {
+      EXPECT_EQ(source[i - 1], '\r');
+    }
+    if (source[i] == '\r') {
+      EXPECT_EQ(source[i + 1], '\n');
+    }
   }
   EXPECT_NE(source.find("<p>a</p>\r\n<p>b</p>\r\n<p>c</p>"), std::string::npos);
   EXPECT_FALSE(doc->IsDirty());

@@ -232,14 +232,16 @@ UrlCacheEntry UrlCache::Store(std::string_view url_in, std::string_view header_t
   if (old) {
     file = old->local_file;
   } else {
-    fs::path bucket = folder_ / HashHex(url).substr(0, 1);
-    fs::create_directories(bucket, ec);
+    // One folder for every body, so a file name names one response of the whole cache: the
+    // first "logo.png" keeps its name, the next one from another address is "logo[1].png".
+    fs::path files = folder_ / "files";
+    fs::create_directories(files, ec);
     std::string stem = CacheFileStem(url, HeaderValue(header_text, "Content-Type"));
     std::string ext = fs::path(stem).extension().string();
     std::string base = stem.substr(0, stem.size() - ext.size());
     // The name is claimed by creating the file, so two writers never pick the same one.
-    for (int n = 1;; ++n) {
-      file = bucket / (base + "[" + std::to_string(n) + "]" + ext);
+    for (int n = 0;; ++n) {
+      file = files / (n == 0 ? stem : base + "[" + std::to_string(n) + "]" + ext);
       int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
         ::close(fd);

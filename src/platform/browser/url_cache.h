@@ -2,11 +2,12 @@
 // The browser's URL cache: every successful http(s) response is kept as one file with its
 // response headers, and a lookup by URL answers where the copy lives.
 //
-// Layout of the cache folder: <folder>/<bucket>/<name>[<n>].<ext> holds the body of a response
-// (the name comes from the last path segment of the URL, reduced to safe characters, so no part of
-// a URL can ever name a path outside the folder); <folder>/index/<hash>.json holds the entry's
-// URL, header text and times. Files are written to a temporary name and renamed, so a crash
-// leaves the old entry or the new one.
+// Layout of the cache folder: <folder>/files/<name>.<ext> holds the body of a response (the name
+// comes from the last path segment of the URL, reduced to safe characters, so no part of a URL can
+// ever name a path outside the folder; a name already taken by another address gets a counter,
+// <name>[1].<ext>, <name>[2].<ext> ..., so a file name names one response of the whole cache);
+// <folder>/index/<hash>.json holds the entry's URL, header text and times. Files are written to a
+// temporary name and renamed, so a crash leaves the old entry or the new one.
 //
 // Thread-safe: the network threads store, the UI thread looks up.
 

@@ -2,6 +2,7 @@
 // Pieces shared by the files of the document model; not part of its interface.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,21 @@ class TreeBuilder {
   // A fragment parsed as the content of `context` (null: as body content).
   static std::vector<NodePtr> ParseFragment(std::string_view utf8, const Element* context);
   static NodePtr MakeDoctype(std::string name);
+
+  // Raw edits for a parser building a new, detached tree: no checks, no change notes. `before`
+  // is a child of `parent` or null (append); children are searched from the end.
+  static ElementPtr NewElement(std::string name, Namespace ns, std::uint16_t tag,
+                               std::vector<Attribute> attrs);
+  static std::uint16_t TagNumber(const Element& e) { return e.tag_; }
+  static std::vector<Attribute>& MutableAttributes(Element& e) { return e.attrs_; }
+  static std::string& MutableData(Node& n) { return n.data_; }
+  static void InsertRaw(Node* parent, NodePtr child, const Node* before);
+  // Takes `child` out of its parent (if any); answers it.
+  static NodePtr DetachRaw(Node* child);
+  // Moves every child of `from` to the end of `to`.
+  static void MoveChildrenRaw(Node* from, Node* to);
+  // Makes the children of `holder` the template content of `element` (detached nodes).
+  static void SetTemplateContent(Element& element, Node* holder);
 
  private:
   struct Impl;

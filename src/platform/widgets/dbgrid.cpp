@@ -3,13 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/ado/query.h"
-#include "platform/ado/table.h"
-#include "platform/widgets/internal.h"
-
 namespace vt::widgets {
-
-using detail::FlagScope;
 
 namespace {
 
@@ -37,28 +31,15 @@ int Compare(const ado::Variant& a, const ado::Variant& b) {
 
 }  // namespace
 
-DBGrid::DBGrid(std::string name, Control* parent) : Control("grid", std::move(name), parent) {}
+DBGrid::DBGrid(std::string name, Control* parent)
+    : Control("grid", std::move(name), parent),
+      link_({[this] { Reload(); }, [this] { FollowCurrentRow(); }, nullptr}) {}
 
-DBGrid::~DBGrid() {
-  Unbind();
-}
+DBGrid::~DBGrid() = default;
 
 void DBGrid::SetDataSource(ado::DataSource* source) {
-  Unbind();
-  source_ = source;
-  Bind();
-}
-
-void DBGrid::Bind() {
-  bound_ = source_ ? source_->GetDataSet() : nullptr;
-  if (bound_) listener_ = bound_->AddListener([this](ado::DataEvent e) { OnData(e); });
+  link_.SetSource(source);
   Reload();
-}
-
-void DBGrid::Unbind() {
-  if (bound_ && listener_) bound_->RemoveListener(listener_);
-  bound_ = nullptr;
-  listener_ = 0;
 }
 
 void DBGrid::SetColumns(std::vector<GridColumn> columns) {
@@ -71,24 +52,6 @@ void DBGrid::SetPreviewField(std::string field) {
   Reload();
 }
 
-void DBGrid::OnData(ado::DataEvent event) {
-  if (syncing_) return;
-  switch (event) {
-    case ado::DataEvent::Opened:
-    case ado::DataEvent::Refreshed:
-    case ado::DataEvent::Posted:
-    case ado::DataEvent::Deleted:
-    case ado::DataEvent::Closed:
-      Reload();
-      break;
-    case ado::DataEvent::Scrolled:
-      FollowCurrentRow();
-      break;
-    case ado::DataEvent::StateChanged:
-      break;
-  }
-}
-
 void DBGrid::Reload() {
   ado::Variant old_key = FocusedKey();
   int old_focus = focused_;
@@ -97,48 +60,29 @@ void DBGrid::Reload() {
   focused_ = -1;
   columns_.clear();
   // A row being written stays untouched: moving the cursor would post it.
-  bool usable = bound_ && bound_->Active() && bound_->State() == ado::DataSetState::Browse &&
-                (!source_ || source_->Enabled());
-  if (usable) {
+  if (link_.Active() && !link_.Writing()) {
+    ado::DataSet& ds = *link_.DataSet();
     columns_ = given_columns_;
     if (columns_.empty()) {
-      for (int i = 0; i < bound_->FieldCount(); ++i)
-        columns_.push_back({bound_->FieldDefAt(i).name, "", true, 0});
+      for (int i = 0; i < ds.FieldCount(); ++i)
+        columns_.push_back({ds.FieldDefAt(i).name, "", true, 0});
     }
     for (auto& c : columns_) {
       if (c.caption.empty()) c.caption = c.field;
     }
     std::vector<int> index;
-    for (const auto& c : columns_) index.push_back(bound_->FindFieldIndex(c.field));
-    int key_index = key_field_.empty() ? -1 : bound_->FindFieldIndex(key_field_);
-    int preview_index = preview_field_.empty() ? -1 : bound_->FindFieldIndex(preview_field_);
-    auto* table = dynamic_cast<ado::Table*>(bound_);
+    for (const auto& c : columns_) index.push_back(ds.FindFieldIndex(c.field));
+    int key_index = key_field_.empty() ? -1 : ds.FindFieldIndex(key_field_);
+    int preview_index = preview_field_.empty() ? -1 : ds.FindFieldIndex(preview_field_);
 
-    FlagScope guard(syncing_);
-    // The current row is recognised by its bookmark (tables) or its place (text commands).
-    bool had_current = !bound_->Eof();
-    int64_t current_bookmark = table ? table->Bookmark() : 0;
-    int current_place = 0;
-    if (had_current && !table) {
-      if (auto* q = dynamic_cast<const ado::Query*>(bound_)) current_place = q->RecNo();
-    }
-    int current_position = 0;
-    int position = 0;
-    for (bound_->First(); !bound_->Eof(); bound_->Next()) {
+    const int current_position = link_.ForEachRow([&](const DataLink::RowPlace& place) {
       Row row;
-      row.position = ++position;
-      for (int i : index)
-        row.values.push_back(i >= 0 ? bound_->FieldAt(i).Value() : ado::Variant());
-      if (key_index >= 0) row.key = bound_->FieldAt(key_index).Value();
-      if (preview_index >= 0) row.preview = bound_->FieldAt(preview_index).AsString();
-      if (table) row.bookmark = table->Bookmark();
-      if (had_current && !current_position &&
-          (table ? row.bookmark == current_bookmark : position == current_place)) {
-        current_position = position;
-      }
+      row.place = place;
+      for (int i : index) row.values.push_back(i >= 0 ? ds.FieldAt(i).Value() : ado::Variant());
+      if (key_index >= 0) row.key = ds.FieldAt(key_index).Value();
+      if (preview_index >= 0) row.preview = ds.FieldAt(preview_index).AsString();
       rows_.push_back(std::move(row));
-    }
-    if (current_position > 0) MoveDataSetTo(rows_[current_position - 1]);
+    });
     Resort();
     // Focus: the row with the old key, else the data set's current row.
     int focus = -1;
@@ -149,7 +93,7 @@ void DBGrid::Reload() {
       }
     }
     for (size_t i = 0; i < order_.size() && focus < 0 && current_position > 0; ++i) {
-      if (rows_[order_[i]].position == current_position) focus = static_cast<int>(i);
+      if (rows_[order_[i]].place.position == current_position) focus = static_cast<int>(i);
     }
     focused_ = focus;
   }
@@ -183,13 +127,7 @@ ado::Variant DBGrid::FocusedKey() const {
 }
 
 void DBGrid::MoveDataSetTo(const Row& row) {
-  if (!bound_ || !bound_->Active()) return;
-  FlagScope guard(syncing_);
-  if (auto* table = dynamic_cast<ado::Table*>(bound_)) {
-    if (row.bookmark && table->GotoBookmark(row.bookmark)) return;
-  }
-  bound_->First();
-  for (int i = 1; i < row.position && !bound_->Eof(); ++i) bound_->Next();
+  link_.MoveTo(row.place);
 }
 
 void DBGrid::SetFocusedRow(int row) {
@@ -202,19 +140,13 @@ void DBGrid::SetFocusedRow(int row) {
 }
 
 void DBGrid::FollowCurrentRow() {
-  if (!bound_ || !bound_->Active() || bound_->Eof()) return;
-  auto* table = dynamic_cast<ado::Table*>(bound_);
+  ado::DataSet* ds = link_.DataSet();
+  if (!ds || !ds->Active() || ds->Eof()) return;
+  const DataLink::RowPlace current = link_.Current();
   for (size_t i = 0; i < order_.size(); ++i) {
     const Row& r = rows_[order_[i]];
-    bool same = table ? r.bookmark == table->Bookmark() : false;
-    if (!table) {
-      // Text commands: compare the shown values with the current row.
-      same = true;
-      for (size_t c = 0; c < columns_.size() && same; ++c) {
-        int fi = bound_->FindFieldIndex(columns_[c].field);
-        if (fi >= 0 && !(bound_->FieldAt(fi).Value() == r.values[c])) same = false;
-      }
-    }
+    const bool same = current.bookmark ? r.place.bookmark == current.bookmark
+                                       : r.place.position == current.position;
     if (same) {
       if (static_cast<int>(i) != focused_) {
         focused_ = static_cast<int>(i);

@@ -13,6 +13,7 @@
 
 #include "platform/ado/dataset.h"
 #include "platform/widgets/control.h"
+#include "platform/widgets/datalink.h"
 
 namespace vt::widgets {
 
@@ -30,7 +31,7 @@ class DBGrid : public Control {
 
   // Not owned; both must outlive the binding. nullptr unbinds and empties the grid.
   void SetDataSource(ado::DataSource* source);
-  ado::DataSource* DataSource() const { return source_; }
+  ado::DataSource* DataSource() const { return link_.Source(); }
   void SetColumns(std::vector<GridColumn> columns);
   const std::vector<GridColumn>& Columns() const { return columns_; }  // as shown
   void SetKeyField(std::string field) { key_field_ = std::move(field); }
@@ -71,20 +72,14 @@ class DBGrid : public Control {
     std::vector<ado::Variant> values;  // per column
     ado::Variant key;
     std::string preview;
-    int64_t bookmark = 0;  // table objects
-    int position = 0;      // 1-based place in the data set
+    DataLink::RowPlace place;
   };
-  void Bind();
-  void Unbind();
-  void OnData(ado::DataEvent event);
   void Resort();
   void MoveDataSetTo(const Row& row);
   void FollowCurrentRow();
   void FocusFromInput(const Json& input);
 
-  ado::DataSource* source_ = nullptr;
-  ado::DataSet* bound_ = nullptr;
-  int listener_ = 0;
+  DataLink link_;
   std::vector<GridColumn> given_columns_;
   std::vector<GridColumn> columns_;
   std::string key_field_;
@@ -94,7 +89,6 @@ class DBGrid : public Control {
   int focused_ = -1;
   int sort_column_ = -1;
   bool sort_descending_ = false;
-  bool syncing_ = false;
   std::string search_text_;
 };
 

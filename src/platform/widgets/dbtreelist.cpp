@@ -14,27 +14,32 @@ namespace vt::widgets {
 
 using detail::FlagScope;
 
-namespace {
-
-bool Writing(const ado::DataSet& ds) {
-  return ds.State() == ado::DataSetState::Insert || ds.State() == ado::DataSetState::Edit;
-}
-
-}  // namespace
-
 DBTreeList::DBTreeList(std::string name, Control* parent)
-    : TreeList("treelist", std::move(name), parent) {
+    : TreeList("treelist", std::move(name), parent),
+      link_({[this] { Reload(false); }, [this] { FollowCurrentRow(); },
+             [this] {
+               // A cancelled insert or edit leaves the rows as they were; a rebuild held back
+               // while the row was being written runs now.
+               if (rebuild_pending_ && !link_.Writing()) Reload(false);
+             }}) {
+  link_.SetRowHandlers(
+      [this] {
+        if (rebuild_pending_) {
+          Reload(false);
+        } else {
+          RowPosted();
+        }
+      },
+      // Re-read (a requery moves the cursor to the first row): the focus stays.
+      [this] { FullRefresh(); });
   SetDescribeCollapsedChildren(false);
 }
 
-DBTreeList::~DBTreeList() {
-  Unbind();
-}
+DBTreeList::~DBTreeList() = default;
 
 void DBTreeList::SetDataSource(ado::DataSource* source) {
-  Unbind();
-  source_ = source;
-  Bind();
+  link_.SetSource(source);
+  FullRefresh();
 }
 
 void DBTreeList::SetKeyField(std::string name) {
@@ -57,54 +62,12 @@ void DBTreeList::SetExtraFields(std::vector<std::string> names) {
   FullRefresh();
 }
 
-void DBTreeList::Bind() {
-  bound_ = source_ ? source_->GetDataSet() : nullptr;
-  if (bound_) listener_ = bound_->AddListener([this](ado::DataEvent e) { OnData(e); });
-  FullRefresh();
-}
-
-void DBTreeList::Unbind() {
-  if (bound_ && listener_) bound_->RemoveListener(listener_);
-  bound_ = nullptr;
-  listener_ = 0;
-}
-
-void DBTreeList::OnData(ado::DataEvent event) {
-  if (syncing_) return;
-  switch (event) {
-    case ado::DataEvent::Refreshed:
-      // Re-read (a requery moves the cursor to the first row): the focus stays where it was.
-      FullRefresh();
-      break;
-    case ado::DataEvent::Opened:
-    case ado::DataEvent::Deleted:
-    case ado::DataEvent::Closed:
-      Reload(false);
-      break;
-    case ado::DataEvent::Posted:
-      if (rebuild_pending_) {
-        Reload(false);
-      } else {
-        RowPosted();
-      }
-      break;
-    case ado::DataEvent::Scrolled:
-      FollowCurrentRow();
-      break;
-    case ado::DataEvent::StateChanged:
-      // A cancelled insert or edit leaves the rows as they were; a rebuild held back while the
-      // row was being written runs now.
-      if (rebuild_pending_ && !Writing(*bound_)) Reload(false);
-      break;
-  }
-}
-
 void DBTreeList::FullRefresh() {
   Reload(true);
 }
 
 void DBTreeList::Reload(bool keep_focus) {
-  if (bound_ && bound_->Active() && Writing(*bound_)) {
+  if (link_.Writing()) {
     rebuild_pending_ = true;
     return;
   }
@@ -117,23 +80,23 @@ void DBTreeList::Rebuild(bool keep_focus) {
   int current_key = 0;
   bool have_current = false;
 
-  if (bound_ && bound_->Active() && (!source_ || source_->Enabled())) {
-    FlagScope guard(syncing_);
-    int key_index = bound_->FindFieldIndex(key_field_);
-    int parent_index = bound_->FindFieldIndex(parent_field_);
-    int display_index = bound_->FindFieldIndex(display_field_);
+  if (link_.Active()) {
+    DataLink::SyncGuard guard(link_);
+    int key_index = bound()->FindFieldIndex(key_field_);
+    int parent_index = bound()->FindFieldIndex(parent_field_);
+    int display_index = bound()->FindFieldIndex(display_field_);
     std::vector<int> extra_index;
-    for (const auto& f : extra_fields_) extra_index.push_back(bound_->FindFieldIndex(f));
+    for (const auto& f : extra_fields_) extra_index.push_back(bound()->FindFieldIndex(f));
     if (key_index >= 0) {
-      if (!bound_->Eof()) {
-        current_key = bound_->FieldAt(key_index).AsInteger();
+      if (!bound()->Eof()) {
+        current_key = bound()->FieldAt(key_index).AsInteger();
         have_current = true;
       }
-      if (auto* table = dynamic_cast<ado::Table*>(bound_)) {
+      if (auto* table = dynamic_cast<ado::Table*>(bound())) {
         // One statement over the fields the nodes show: the rows' other columns are never read.
-        std::string fields = bound_->FieldDefAt(key_index).name;
+        std::string fields = bound()->FieldDefAt(key_index).name;
         auto add = [&](int i) {
-          if (i >= 0) fields += ";" + bound_->FieldDefAt(i).name;
+          if (i >= 0) fields += ";" + bound()->FieldDefAt(i).name;
         };
         add(parent_index);
         add(display_index);
@@ -152,13 +115,13 @@ void DBTreeList::Rebuild(bool keep_focus) {
           rows.push_back(std::move(row));
         });
       } else {
-        for (bound_->First(); !bound_->Eof(); bound_->Next()) {
+        for (bound()->First(); !bound()->Eof(); bound()->Next()) {
           Row row;
           if (ReadCurrentRow(row)) rows.push_back(std::move(row));
         }
         if (have_current) {
-          for (bound_->First(); !bound_->Eof(); bound_->Next()) {
-            if (bound_->FieldAt(key_index).AsInteger() == current_key) break;
+          for (bound()->First(); !bound()->Eof(); bound()->Next()) {
+            if (bound()->FieldAt(key_index).AsInteger() == current_key) break;
           }
         }
       }
@@ -212,7 +175,7 @@ void DBTreeList::Rebuild(bool keep_focus) {
   BeginUpdate();
   FlagScope quiet(rebuilding_);
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     Clear();
     node_by_key_.clear();
     std::vector<std::pair<size_t, TreeNode>> stack;
@@ -237,7 +200,7 @@ void DBTreeList::Rebuild(bool keep_focus) {
   TreeNode focus = FindNodeByKey(keep_focus || !have_current ? focused_key : current_key);
   if (!focus) focus = FindNodeByKey(keep_focus && have_current ? current_key : focused_key);
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     SetFocusedNode(focus);
     if (focus && (!have_current || focus.Value() != current_key)) LocateKey(focus.Value());
   }
@@ -247,23 +210,23 @@ void DBTreeList::Rebuild(bool keep_focus) {
 }
 
 bool DBTreeList::ReadCurrentRow(Row& row) {
-  if (!bound_ || !bound_->Active() || bound_->Eof()) return false;
-  int key_index = bound_->FindFieldIndex(key_field_);
+  if (!bound() || !bound()->Active() || bound()->Eof()) return false;
+  int key_index = bound()->FindFieldIndex(key_field_);
   if (key_index < 0) return false;
-  int parent_index = bound_->FindFieldIndex(parent_field_);
-  int display_index = bound_->FindFieldIndex(display_field_);
-  row.key = bound_->FieldAt(key_index).AsInteger();
+  int parent_index = bound()->FindFieldIndex(parent_field_);
+  int display_index = bound()->FindFieldIndex(display_field_);
+  row.key = bound()->FieldAt(key_index).AsInteger();
   row.parent.reset();
   if (parent_index >= 0) {
-    ado::Variant p = bound_->FieldAt(parent_index).Value();
+    ado::Variant p = bound()->FieldAt(parent_index).Value();
     if (!p.IsNull()) row.parent = p.AsInteger();
   }
   row.texts.clear();
-  row.texts.push_back(display_index >= 0 ? bound_->FieldAt(display_index).AsString() : "");
+  row.texts.push_back(display_index >= 0 ? bound()->FieldAt(display_index).AsString() : "");
   row.texts.push_back(std::to_string(row.key));
   for (const auto& f : extra_fields_) {
-    int i = bound_->FindFieldIndex(f);
-    row.texts.push_back(i >= 0 ? bound_->FieldAt(i).AsString() : "");
+    int i = bound()->FindFieldIndex(f);
+    row.texts.push_back(i >= 0 ? bound()->FieldAt(i).AsString() : "");
   }
   return true;
 }
@@ -303,9 +266,9 @@ void DBTreeList::RowPosted() {
   if (row.parent && *row.parent != row.key) parent = FindNodeByKey(*row.parent);
   if (!node) {
     // A new row: shown when the filter lets it through.
-    auto* table = dynamic_cast<ado::Table*>(bound_);
+    auto* table = dynamic_cast<ado::Table*>(bound());
     if (table && !table->CurrentRowInFilter()) return;
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     node = InsertInKeyOrder(parent, row.key, row.texts[0]);
     node_by_key_[row.key] = node.Id();
   } else {
@@ -314,7 +277,7 @@ void DBTreeList::RowPosted() {
       FullRefresh();
       return;
     }
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     if (node.Text() != row.texts[0]) node.SetText(row.texts[0]);
     if (node.Parent() != parent) PlaceInKeyOrder(node, parent);
   }
@@ -326,18 +289,18 @@ void DBTreeList::RowPosted() {
 }
 
 void DBTreeList::FollowCurrentRow() {
-  if (!bound_ || !bound_->Active() || bound_->Eof()) return;
-  int key_index = bound_->FindFieldIndex(key_field_);
+  if (!bound() || !bound()->Active() || bound()->Eof()) return;
+  int key_index = bound()->FindFieldIndex(key_field_);
   if (key_index < 0) return;
-  TreeNode node = FindNodeByKey(bound_->FieldAt(key_index).AsInteger());
+  TreeNode node = FindNodeByKey(bound()->FieldAt(key_index).AsInteger());
   if (!node || node == FocusedNode()) return;
-  FlagScope guard(syncing_);  // the data set is already on the row
+  DataLink::SyncGuard guard(link_);  // the data set is already on the row
   SetFocusedNode(node);
 }
 
 void DBTreeList::FocusChanged(TreeNode old_node, TreeNode new_node) {
-  if (!syncing_ && new_node && bound_ && bound_->Active() && !Writing(*bound_)) {
-    FlagScope guard(syncing_);
+  if (!link_.Syncing() && new_node && bound() && bound()->Active() && !link_.Writing()) {
+    DataLink::SyncGuard guard(link_);
     LocateKey(new_node.Value());
   }
   // A rebuild reports its net change once, after the nodes are in place.
@@ -345,13 +308,13 @@ void DBTreeList::FocusChanged(TreeNode old_node, TreeNode new_node) {
 }
 
 bool DBTreeList::LocateKey(int key) {
-  if (!bound_ || !bound_->Active()) return false;
-  if (auto* table = dynamic_cast<ado::Table*>(bound_))
+  if (!bound() || !bound()->Active()) return false;
+  if (auto* table = dynamic_cast<ado::Table*>(bound()))
     return table->Locate(key_field_, ado::Variant(key));
-  int key_index = bound_->FindFieldIndex(key_field_);
+  int key_index = bound()->FindFieldIndex(key_field_);
   if (key_index < 0) return false;
-  for (bound_->First(); !bound_->Eof(); bound_->Next()) {
-    if (bound_->FieldAt(key_index).AsInteger() == key) return true;
+  for (bound()->First(); !bound()->Eof(); bound()->Next()) {
+    if (bound()->FieldAt(key_index).AsInteger() == key) return true;
   }
   return false;
 }
@@ -367,16 +330,16 @@ int DBTreeList::FocusedKey() const {
 }
 
 bool DBTreeList::WriteField(int key, const std::string& field, const ado::Variant& value) {
-  if (!bound_ || !bound_->Active() || Writing(*bound_)) return false;
+  if (!bound() || !bound()->Active() || link_.Writing()) return false;
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     if (!LocateKey(key)) return false;
-    bound_->Edit();
+    bound()->Edit();
     try {
-      bound_->FieldByName(field).SetValue(value);
-      bound_->Post();
+      bound()->FieldByName(field).SetValue(value);
+      bound()->Post();
     } catch (...) {
-      if (Writing(*bound_)) bound_->Cancel();
+      if (link_.Writing()) bound()->Cancel();
       throw;
     }
   }
@@ -392,7 +355,7 @@ void DBTreeList::NodeEdited(TreeNode node, const std::string& text) {
 void DBTreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
   if (target) {
     int target_key = target.Value();
-    auto* table = dynamic_cast<ado::Table*>(bound_);
+    auto* table = dynamic_cast<ado::Table*>(bound());
     bool moved = false;
     for (const TreeNode& n : nodes) {
       if (!n || n == target || n.Parent() == target) continue;
@@ -405,7 +368,7 @@ void DBTreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
         continue;
       if (!WriteField(n.Value(), parent_field_, ado::Variant(target_key))) continue;
       moved = true;
-      FlagScope guard(syncing_);
+      DataLink::SyncGuard guard(link_);
       PlaceInKeyOrder(n, target);
     }
     if (moved) target.Expand();
@@ -418,7 +381,7 @@ void DBTreeList::NodesDropped(TreeNode target, std::vector<TreeNode> nodes) {
 }
 
 int DBTreeList::DeleteSelection() {
-  if (!bound_ || !bound_->Active() || Writing(*bound_)) return 0;
+  if (!bound() || !bound()->Active() || link_.Writing()) return 0;
   std::vector<TreeNode> picked;
   for (size_t i = 0; i < SelectionCount(); ++i) picked.push_back(Selection(i));
   if (picked.empty() && FocusedNode()) picked.push_back(FocusedNode());
@@ -426,7 +389,7 @@ int DBTreeList::DeleteSelection() {
 
   // Every key below the picked nodes: as the data set links the rows for a table (a filter may
   // hide some of them), as the tree shows them otherwise; children before their parents.
-  auto* table = dynamic_cast<ado::Table*>(bound_);
+  auto* table = dynamic_cast<ado::Table*>(bound());
   std::unordered_set<int> doomed;
   std::vector<int> order;
   if (table) {
@@ -465,7 +428,7 @@ int DBTreeList::DeleteSelection() {
 
   int deleted = 0;
   {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     if (table) {
       std::vector<ado::Variant> keys;
       keys.reserve(order.size());
@@ -474,7 +437,7 @@ int DBTreeList::DeleteSelection() {
     } else {
       for (int key : order) {
         if (LocateKey(key)) {
-          bound_->Delete();
+          bound()->Delete();
           ++deleted;
         }
       }
@@ -491,7 +454,7 @@ int DBTreeList::DeleteSelection() {
     if (next_key) LocateKey(next_key);
   }
   if (TreeNode n = FindNodeByKey(next_key)) {
-    FlagScope guard(syncing_);
+    DataLink::SyncGuard guard(link_);
     SetFocusedNode(n);
     Select(n);
   }

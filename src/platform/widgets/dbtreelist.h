@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/ado/dataset.h"
+#include "platform/widgets/datalink.h"
 #include "platform/widgets/treelist.h"
 
 namespace vt::widgets {
@@ -34,7 +35,7 @@ class DBTreeList : public TreeList {
 
   // Not owned; both must outlive the binding (SetDataSource(nullptr) releases it).
   void SetDataSource(ado::DataSource* source);
-  ado::DataSource* DataSource() const { return source_; }
+  ado::DataSource* DataSource() const { return link_.Source(); }
   void SetKeyField(std::string name);      // default "ID"
   void SetParentField(std::string name);   // default "Parent_ID"
   void SetDisplayField(std::string name);  // default "Name"
@@ -76,9 +77,7 @@ class DBTreeList : public TreeList {
   // Places `node` below `parent` (root when empty) among its siblings in key order.
   void PlaceInKeyOrder(TreeNode node, const TreeNode& parent);
   TreeNode InsertInKeyOrder(const TreeNode& parent, int key, const std::string& text);
-  void Bind();
-  void Unbind();
-  void OnData(ado::DataEvent event);
+  ado::DataSet* bound() const { return link_.DataSet(); }
   // Rebuilds now, or once the row being written is posted. keep_focus: the focused node stays
   // where its row remains; otherwise the current row decides.
   void Reload(bool keep_focus);
@@ -87,14 +86,11 @@ class DBTreeList : public TreeList {
   bool LocateKey(int key);  // moves the data set to the row; false when there is none
   bool WriteField(int key, const std::string& field, const ado::Variant& value);
 
-  ado::DataSource* source_ = nullptr;
-  ado::DataSet* bound_ = nullptr;
-  int listener_ = 0;
+  DataLink link_;
   std::string key_field_ = "ID";
   std::string parent_field_ = "Parent_ID";
   std::string display_field_ = "Name";
   std::vector<std::string> extra_fields_;
-  bool syncing_ = false;     // the tree itself moves the cursor: ignore its events
   bool rebuilding_ = false;  // focus events of a rebuild are reported once, at its end
   bool rebuild_pending_ = false;
   std::unordered_map<int, int> node_by_key_;  // key -> node id

@@ -42,7 +42,7 @@ TEST_F(UrlCacheTest, StoredResponseIsFoundWithItsFileAndHeaderText) {
   cache.Store("http://example.test/img/logo.png", kPngHeaders, "\x89PNG");
   auto e = cache.Lookup("http://example.test/img/logo.png");
   ASSERT_TRUE(e);
-  EXPECT_EQ(fs::path(e->local_file).filename(), "logo[1].png");
+  EXPECT_EQ(fs::path(e->local_file).filename(), "logo.png");
   EXPECT_EQ(e->file_extension, "png");
   EXPECT_EQ(e->header_text, kPngHeaders);
   EXPECT_EQ(ReadAll(e->local_file), "\x89PNG");
@@ -73,8 +73,14 @@ TEST_F(UrlCacheTest, SameNameFromTwoAddressesGetsTwoFiles) {
                                std::to_string(i))
                         .local_file);
   }
-  std::sort(files.begin(), files.end());
-  EXPECT_EQ(std::unique(files.begin(), files.end()), files.end());
+  // Names are unique over the whole cache: a copy under the file name alone never mixes two.
+  EXPECT_EQ(fs::path(files[0]).filename(), "logo.png");
+  EXPECT_EQ(fs::path(files[1]).filename(), "logo[1].png");
+  EXPECT_EQ(fs::path(files[15]).filename(), "logo[15].png");
+  std::vector<std::string> names;
+  for (const auto& f : files) names.push_back(fs::path(f).filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
   for (int i = 0; i < 16; ++i) {
     auto e = cache.Lookup("http://h" + std::to_string(i) + ".test/logo.png");
     ASSERT_TRUE(e);
@@ -133,7 +139,7 @@ TEST(UrlCacheProcess, LivesUnderTheTestHomeAndAnswersWin32Codes) {
   EXPECT_EQ(out.local_file, "unchanged");
   UrlCache::Process().Store("http://stored.test/p.gif", "HTTP/1.1 200 OK\r\n\r\n", "GIF");
   EXPECT_EQ(GetUrlCacheEntryInfo("http://stored.test/p.gif", out), kCacheEntryFound);
-  EXPECT_EQ(fs::path(out.local_file).filename(), "p[1].gif");
+  EXPECT_EQ(fs::path(out.local_file).filename(), "p.gif");
   UrlCache::Process().Remove("http://stored.test/p.gif");
 }
 
