@@ -1,5 +1,7 @@
 #include "storage/SnippetProperties.h"
 
+#include <utility>
+
 #include "core/myDOM.h"
 #include "platform/ado/table.h"
 
@@ -19,10 +21,6 @@ std::string Shown(const ado::Variant& v) {
 TfrmSnipProperties::Row::Row(const std::string& name, widgets::Control* parent,
                              const std::string& caption)
     : panel(name, parent), label(name + "Label", &panel, caption) {
-  panel.SetAlign(widgets::Align::Top);
-  panel.SetHeight(kRowHeight);
-  label.SetAlign(widgets::Align::Left);
-  label.SetWidth(kLabelWidth);
 }
 
 TfrmSnipProperties::TfrmSnipProperties(TmyDOM& session, std::int32_t snippet_id)
@@ -36,31 +34,37 @@ TfrmSnipProperties::TfrmSnipProperties(TmyDOM& session, std::int32_t snippet_id)
       session_(session),
       snippet_id_(snippet_id) {
   SetCaption("Snippet Properties");
-  SetBounds({0, 0, 420, 360});
-  // Rows stack in the order they were made; the note fills what the group and buttons leave.
-  NotePanel.SetAlign(widgets::Align::Client);
-  LabelNote.SetAlign(widgets::Align::Left);
-  LabelNote.SetWidth(kLabelWidth);
-  MemoNote.SetAlign(widgets::Align::Client);
-  GroupBox1.SetAlign(widgets::Align::Bottom);
-  GroupBox1.SetHeight(kRowHeight * 6);
-  GroupCaption.SetAlign(widgets::Align::Top);
+  SetBounds({0, 0, 440, 390});
+  // Label on the left, field on the right, one row every kRowHeight pixels.
+  auto place = [](Row& row, widgets::Control& field, int top) {
+    row.panel.SetBounds({8, top, 424, kRowHeight});
+    row.label.SetBounds({0, 3, kLabelWidth, 20});
+    field.SetBounds({kLabelWidth, 0, 424 - kLabelWidth - 8, 22});
+  };
+  place(NameRow, EditName, 10);
+  NotePanel.SetBounds({8, 40, 424, 110});
+  LabelNote.SetBounds({0, 3, kLabelWidth, 20});
+  MemoNote.SetBounds({kLabelWidth, 0, 424 - kLabelWidth - 8, 104});
+  GroupBox1.SetBounds({8, 156, 424, 186});
+  GroupCaption.SetBounds({0, 0, 424, 20});
   GroupCaption.SetBold(true);
-  for (widgets::Edit* e :
-       {&EditName, &EditUrl, &EditFirstVisit, &EditLastVisit, &EditKeywords, &EditHits})
-    e->SetAlign(widgets::Align::Client);
-  for (widgets::Edit* e : {&EditUrl, &EditFirstVisit, &EditLastVisit, &EditKeywords, &EditHits})
-    e->SetReadOnly(true);
-  ButtonPanel.SetAlign(widgets::Align::Bottom);
-  ButtonPanel.SetHeight(34);
-  btnCancel.SetAlign(widgets::Align::Right);
-  btnCancel.SetWidth(80);
-  btnCancel.SetCancel(true);
-  btnCancel.SetModalResult(widgets::ModalResult::Cancel);
-  btnOK.SetAlign(widgets::Align::Right);
-  btnOK.SetWidth(80);
+  int top = 24;
+  for (auto [row, field] : {std::pair<Row*, widgets::Edit*>{&UrlRow, &EditUrl},
+                            {&FirstRow, &EditFirstVisit},
+                            {&LastRow, &EditLastVisit},
+                            {&KeywordsRow, &EditKeywords},
+                            {&HitsRow, &EditHits}}) {
+    place(*row, *field, top);
+    field->SetReadOnly(true);
+    top += kRowHeight + 6;
+  }
+  ButtonPanel.SetBounds({8, 346, 424, 34});
+  btnOK.SetBounds({252, 4, 80, 26});
   btnOK.SetDefault(true);
   btnOK.SetModalResult(widgets::ModalResult::Ok);
+  btnCancel.SetBounds({340, 4, 80, 26});
+  btnCancel.SetCancel(true);
+  btnCancel.SetModalResult(widgets::ModalResult::Cancel);
   btnOK.OnClick = [this](widgets::Control&) { OkClick(); };
   OnShow = [this](widgets::Control&) { FormShow(); };
   FormShow();

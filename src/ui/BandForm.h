@@ -178,6 +178,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   int snippet_selection_counter_ = 0;
   int filter_preview_counter_ = 0;
   bool snippet_filter_request_ = false;
+  int rename_key_ = 0;  // the snippet whose name Edit7 edits
   int snippet_filter_counter_ = 0;
   std::string last_page_url_;
   bool band_width_changed_ = false;

@@ -3,6 +3,7 @@
 // the snippet store's business; these commands choose the snippet, set where the next one goes
 // and look after the tree afterwards.
 #include <cctype>
+#include <utility>
 
 #include "core/textutil.h"
 #include "platform/ado/table.h"
@@ -257,6 +258,7 @@ void TBandForm::SnippetTreeKeyDown(widgets::KeyEvent& key) {
 void TBandForm::StartSnippetRename() {
   widgets::TreeNode node = DBTL1.FocusedNode();
   if (!node) return;
+  rename_key_ = node.Value();
   Edit7.SetText(node.Text());
   Edit7.PlaceOver(DBTL1.Id(), node.Id());
   Edit7.Show();
@@ -269,11 +271,13 @@ void TBandForm::FinishSnippetRename() {
   Edit7.Hide();
   Edit7.PlaceOver(DBTL1.Id(), 0);
   const std::string text = Edit7.Text();
+  // The rename ends on the node it began on: leaving the box by clicking another node moves the
+  // focus there first, and that snippet must keep its name.
+  const int id = std::exchange(rename_key_, 0);
   if (text.empty()) return;
-  widgets::TreeNode node = DBTL1.FocusedNode();
+  widgets::TreeNode node = DBTL1.FindNodeByKey(id);
   if (!node) return;
   node.SetText(text);
-  const int id = DBTL1.FocusedKey();
   if (id > 0) {
     RenameSnippet(session_, id, text);
     DBTL1.SetFocus();

@@ -45,6 +45,8 @@ export class Controls {
     for (const id of redraw) {
       const d = this.store.get(id);
       if (!d) continue;
+      // A tree is not redrawn under a drag that started in it: the drag would lose its source.
+      if (this.dragSource === id) { this.dragDeferred = true; continue; }
       if (this.elements.has(id)) this.#render(id);
       if (d.kind === 'popupmenu') this.#popup(d);
     }
@@ -53,6 +55,11 @@ export class Controls {
   }
 
   get(id) { return this.store.get(id); }
+
+  // Draws a control again from its stored description (after a drag held its redraw back).
+  redrawLater(id) {
+    requestAnimationFrame(() => { if (this.elements.has(id)) this.#render(id); });
+  }
   topLevel() { return [...this.store.values()].filter((d) => d.parent === null || d.parent === undefined); }
 
   // Draws the tree of control `id` inside `host` (or empties it for null).
@@ -297,6 +304,7 @@ const KINDS = {
       const input = document.createElement('input');
       const listId = `dl-${d.id}`;
       input.value = d.text || '';
+      input.disabled = d.enabled === false;
       input.setAttribute('list', listId);
       const datalist = document.createElement('datalist');
       datalist.id = listId;
@@ -305,9 +313,11 @@ const KINDS = {
         o.value = typeof text === 'string' ? text : (text.text || '');
         datalist.append(o);
       }
-      input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value }));
+      // Typing and the key that confirms it reach the box in the order they were made.
+      input.addEventListener('input', () => this.inputInOrder(d, { type: 'text', text: input.value }));
       input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
-      input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+      input.addEventListener('keydown', (event) => keyInput.call(
+        { input: (dd, i) => this.inputInOrder(dd, i) }, d, event));
       el.append(input, datalist);
     }
     return document.createElement('div');
@@ -584,9 +594,14 @@ function drawTree(el, d) {
         // A selected node takes the whole selection along.
         const nodes = n.selected ? selectedIds(d.nodes) : [n.id];
         event.dataTransfer.setData('text/x-vt-nodes', JSON.stringify({ control: d.id, nodes }));
+        this.dragSource = d.id;
         this.input(d, { type: 'dragstart', node: n.id });
       });
-      row.addEventListener('dragend', () => this.input(d, { type: 'dragend' }));
+      row.addEventListener('dragend', () => {
+        this.dragSource = null;
+        this.input(d, { type: 'dragend' });
+        if (this.dragDeferred) { this.dragDeferred = false; this.redrawLater(d.id); }
+      });
       row.addEventListener('dragover', (event) => event.preventDefault());
       row.addEventListener('drop', (event) => {
         event.preventDefault();
