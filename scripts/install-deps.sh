@@ -4,10 +4,10 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format ccache mold
   libgtest-dev libgmock-dev libbenchmark-dev
   libgumbo-dev libsqlite3-dev sqlite3 libcurl4-openssl-dev
-  nlohmann-json3-dev libcpp-httplib-dev
+  nlohmann-json3-dev libcpp-httplib-dev libfontconfig-dev
   chromium python3 python3-lxml xdg-utils
 )
 

@@ -19,6 +19,9 @@
 #include "commands.h"
 
 #if __has_include("shell/shell.h") && VT_HAVE_SHELL
+#include "config/myRegistry.h"
+#include "host/OurNSHandler.h"
+#include "host/bandstate.h"
 #include "host/clsids.h"
 #include "host/module.h"
 #include "platform/msgloop/message_loop.h"
@@ -82,12 +85,11 @@ void OpenInUserBrowser(const std::string& url) {
   posix_spawn_file_actions_destroy(&actions);
 }
 
-std::vector<std::filesystem::path> InstallOnFirstStart() {
+void InstallOnFirstStart() {
   storage::InstallResult result = storage::InstallAndWriteSettings();
   for (const auto& line : result.actions) std::printf("  %s\n", line.c_str());
   for (const auto& line : result.problems)
     std::fprintf(stderr, "vellumtrace run: %s\n", line.c_str());
-  return {result.app_dir, result.cache_dir};
 }
 
 // What loading the band module into the browser process does: the band's class is served in
@@ -97,6 +99,10 @@ void StartBand() {
   SetSavedSelectionLookup(&GetSelectedNode);
   if (com::FAILED(StartBandModule()))
     std::fprintf(stderr, "vellumtrace run: the explorer bar could not be registered\n");
+  SetBandActiveSwitch(&SetBandActive);
+  // The private host answers the generated pages (filter views, snippets, articles).
+  if (com::FAILED(RegisterPrivateHostHandler()))
+    std::fprintf(stderr, "vellumtrace run: the private host could not be registered\n");
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -114,7 +120,7 @@ int Run(const std::vector<std::string>& args) {
   signal(SIGPIPE, SIG_IGN);
 
   msgloop::MessageLoop& loop = msgloop::UiLoop();
-  std::vector<std::filesystem::path> roots = InstallOnFirstStart();
+  InstallOnFirstStart();
 
   const char* hooks = std::getenv("VT_TEST_HOOKS");
   const bool test_hooks = hooks && std::string(hooks) == "1";
@@ -122,7 +128,10 @@ int Run(const std::vector<std::string>& args) {
   auto ui = shell::MessageLoopUiThread(loop);
   shell::ShellOptions shell_options;
   shell_options.test_hooks = test_hooks;
-  shell_options.file_roots = [roots] { return roots; };
+  // The folders in force now: the settings dialog may have changed them since the start.
+  shell_options.file_roots = [] {
+    return std::vector<std::filesystem::path>{AppDir(), CacheDir()};
+  };
   StartBand();
   shell::HostedExplorerBar bar(CLSID_ExplorerBand);  // outlives the shell, which refers to it
   shell::Shell shell(*ui, hub, shell_options);

@@ -59,6 +59,7 @@ BrowserRef TmyDOM::GetFrameBrowser(const DocumentRef& document, int index) {
 
 BrowserRef TmyDOM::NewBrowserWindow() {
   try {
+    if (BeforeNewWindow) BeforeNewWindow();
     com::ComPtr<browser::WebBrowser> window = browser::CreateBrowserWindow();
     if (!window) throw std::runtime_error("The browser window could not be created");
     window->SetAddressBar(true);

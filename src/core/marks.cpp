@@ -80,7 +80,7 @@ void TmyDOM::SelectElementFromPage(const DocumentRef& document, TreeListRef tree
   int index = -1;
   for (int p = 1; p <= kMaxEntries; ++p) {
     const Tnode& entry = *Entries[p];
-    if (entry.SourceIndex == source_index && entry.Frame == EventFrame) {
+    if (entry.NamesElement() && entry.SourceIndex == source_index && entry.Frame == EventFrame) {
       index = p - 1;
       break;
     }

@@ -7,6 +7,7 @@
 #include "core/BrowserEvents.h"
 #include "platform/ado/query.h"
 #include "platform/dom/document.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/widgets/indicators.h"
 
 namespace vt {
@@ -79,14 +80,12 @@ void TmyDOM::InitSession(PopupMenuRef popup_menu, ConnectionRef connection, Stat
 }
 
 void TmyDOM::ReleaseSession() {
+  if (released_) return;
+  released_ = true;
   if (Parsing) CancelRequested = true;
   DetachControls();
   Query.reset();
-  if (parses_on_stack_ > 0) {
-    release_pending_ = true;  // the outermost parse deletes the session when it unwinds
-    return;
-  }
-  delete this;
+  msgloop::DeleteWhenUnwound(this);
 }
 
 void TmyDOM::DetachControls() {
@@ -95,6 +94,9 @@ void TmyDOM::DetachControls() {
   BusyLed = nullptr;
   FilterTree = nullptr;
   SnippetTree = nullptr;
+  FilterPreview = nullptr;
+  SnippetPreview = nullptr;
+  BeforeNewWindow = nullptr;
 }
 
 Tnode* TmyDOM::Entry(int position) {

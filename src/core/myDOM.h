@@ -8,9 +8,11 @@
 // ticks and page events can call into the session in the middle of a parse.
 // Ownership: the session holds references (not ownership) to the band's controls and the data
 // module; it owns its element descriptors, the Query data set and the URL cache. Create it with
-// new; ReleaseSession deletes it (later, when a parse is still suspended on the stack).
+// new; ReleaseSession deletes it, once every call that lets the message loop run has unwound
+// (platform/msgloop/unwind.h).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +43,9 @@ struct Tnode {
   TreeNodeRef Node;  // the filter-tree node that shows the entry (empty when none)
 
   void Clear() { *this = Tnode{}; }
+  // Whether the entry stands for one element of the page (a table, row, cell, image or link).
+  // Frame entries, group entries and empty positions do not, and carry source index 0.
+  bool NamesElement() const { return Table > 0 || Image > 0 || Link > 0; }
 };
 
 // Band status values.
@@ -65,10 +70,14 @@ class TmyDOM {
   // the border strings, Status 3, and the Query data set when a connection is given.
   void InitSession(PopupMenuRef popup_menu, ConnectionRef connection, StatusBarRef status_bar,
                    BusyLedRef busy_led);
-  // Cancels a running parse and deletes the session; when a parse of this session is suspended
-  // in the message loop, the deletion happens as soon as that parse has unwound.
+  // Cancels a running parse and deletes the session; while a call that lets the message loop
+  // run is on the stack (a suspended parse, the band's tick), the deletion waits until the
+  // outermost one has unwound. A suspended parse stops at its next yield.
   void ReleaseSession();
-  // Forgets every band control reference (the form calls this before it frees its controls).
+  // Whether ReleaseSession was called (the session is then only waiting to be deleted).
+  bool Released() const { return released_; }
+  // Forgets every band control reference and the form's hook (the form calls this before it
+  // frees its controls).
   void DetachControls();
 
   // ---- documents and windows
@@ -79,6 +88,8 @@ class TmyDOM {
   // Document itself for FrameNumber <= 0, else the document of frame FrameNumber - 1; empty when
   // that frame does not exist.
   static DocumentRef GetFrameDocument(const DocumentRef& document, int frame_number);
+  // Opens a new, visible browser window (BeforeNewWindow runs first); empty when it fails, which
+  // the status bar reports.
   BrowserRef NewBrowserWindow();
   void OpenInNewWindow(const std::string& url);
   void WriteHtmlToDocument(const DocumentRef& document, const std::string& html);
@@ -91,6 +102,9 @@ class TmyDOM {
 
   // ---- parser
   void ParseDocument();
+  // Empties the filter tree and the element table; EntryCount becomes 0. A parse suspended in
+  // the message loop ends as a superseded one does and adds nothing more.
+  void ClearParse();
   // Selects the saved tree position `saved` (an element index) when it names an entry of the
   // current parse that has a node; otherwise nothing is selected. SelectedIndex becomes `saved`.
   void RestoreSelectedNode(std::int32_t saved);
@@ -217,6 +231,9 @@ class TmyDOM {
   ControlRef SnippetTree = nullptr;
   BrowserRef FilterPreview;
   BrowserRef SnippetPreview;
+  // Run before a new browser window is opened (the form saves its state there, so that the band
+  // of the new window starts from it). Cleared by DetachControls.
+  std::function<void()> BeforeNewWindow;
   DispatchRef ClickSink;
   DispatchRef MouseMoveSink;
   std::shared_ptr<TIECache> UrlCache;
@@ -243,8 +260,7 @@ class TmyDOM {
   // Parse bookkeeping: a new parse raises the generation, so a parse suspended in the message
   // loop sees that it was superseded and stops without touching the new parse's state.
   std::uint64_t parse_generation_ = 0;
-  int parses_on_stack_ = 0;
-  bool release_pending_ = false;
+  bool released_ = false;
 };
 
 // Process-wide page sessions by window number. Positions are never reused; the list always ends

@@ -5,6 +5,7 @@
 #include "core/textutil.h"
 #include "platform/dom/document.h"
 #include "platform/msgloop/message_loop.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/widgets/treelist.h"
 
 namespace vt {
@@ -65,7 +66,7 @@ class ParseRun {
 
 void ParseRun::Yield() {
   msgloop::ProcessMessages();
-  if (s_.parse_generation_ != generation_ || s_.release_pending_) throw Superseded{};
+  if (s_.parse_generation_ != generation_ || s_.released_) throw Superseded{};
 }
 
 Tnode& ParseRun::CreateEntry(int frame) {
@@ -310,18 +311,22 @@ void TmyDOM::RestoreSelectedNode(std::int32_t saved) {
   FilterTree->Select(node);
 }
 
+void TmyDOM::ClearParse() {
+  ++parse_generation_;
+  Parsing = false;
+  if (FilterTree) FilterTree->Clear();
+  for (auto& entry : Entries) {
+    if (entry) entry->Clear();
+  }
+  EntryCount = 0;
+}
+
 void TmyDOM::ParseDocument() {
   if (!Document) {
     Status = kStatusNoData;
     return;
   }
-  ++parses_on_stack_;
-  struct Unwind {
-    TmyDOM* s;
-    ~Unwind() {
-      if (--s->parses_on_stack_ == 0 && s->release_pending_) delete s;
-    }
-  } unwind{this};
+  msgloop::LoopScope scope;  // the walk lets the loop run: a release meanwhile waits for it
   try {
     Status = kStatusParsing;
     AllLinksPage.clear();

@@ -1,8 +1,10 @@
 #include "host/ExplorerBand.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "host/clsids.h"
+#include "platform/msgloop/unwind.h"
 
 namespace vt {
 
@@ -53,10 +55,19 @@ HRESULT TExplorerBand::GetWindow(HWND* out) {
     saved_proc_ = msgloop::UiLoop().SetWindowProc(
         hooked_window_, [this](msgloop::HWND h, msgloop::UINT m, msgloop::WPARAM w,
                                msgloop::LPARAM l) { return Hook(h, m, w, l); });
+  } catch (const std::exception& e) {
+    // The bar stays empty; the failure must not fail the browser, but the user must see it.
+    ReportFailure(e.what());
   } catch (...) {
-    // A failing start-up (database, registry) must not fail the bar; the form shows the error.
+    ReportFailure("an unknown error");
   }
   return S_OK;
+}
+
+void TExplorerBand::ReportFailure(const std::string& reason) {
+  const std::string text = "Vellumtrace could not open its bar: " + reason;
+  std::fprintf(stderr, "vellumtrace: %s\n", text.c_str());
+  if (browser_) browser_->SetStatusText(text);
 }
 
 msgloop::LRESULT TExplorerBand::Hook(msgloop::HWND hwnd, msgloop::UINT message, msgloop::WPARAM w,
@@ -65,7 +76,9 @@ msgloop::LRESULT TExplorerBand::Hook(msgloop::HWND hwnd, msgloop::UINT message, 
     focus_ = true;
     FocusChange(true);
   }
-  return saved_proc_ ? saved_proc_(hwnd, message, w, l) : 0;
+  // A copy: the form's procedure may close the band, which drops saved_proc_ while it runs.
+  const msgloop::WindowProc proc = saved_proc_;
+  return proc ? proc(hwnd, message, w, l) : 0;
 }
 
 HRESULT TExplorerBand::ContextSensitiveHelp(BOOL) {
@@ -96,7 +109,9 @@ HRESULT TExplorerBand::CloseDW(DWORD) {
     }
     hooked_window_ = 0;
     saved_proc_ = nullptr;
-    form.reset();
+    // A tick or a parse of the form may be suspended in the message loop further up the stack:
+    // the form is freed once they have unwound, before the session.
+    msgloop::DeleteWhenUnwound(form.release());
   }
   if (session_) {
     TmyDOM* session = std::exchange(session_, nullptr);

@@ -82,6 +82,8 @@ class TExplorerBand
 
  private:
   void FocusChange(bool focus);
+  // Says in the browser's status bar (and on stderr) why the bar stays empty.
+  void ReportFailure(const std::string& reason);
   msgloop::LRESULT Hook(msgloop::HWND hwnd, msgloop::UINT message, msgloop::WPARAM w,
                         msgloop::LPARAM l);
 

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/browser/mshtml.h"
 #include "platform/dom/document.h"
 #include "shell/shell.h"
 
@@ -186,8 +187,13 @@ json Shell::PageContextMenu(const json& input) {
   browser::WebBrowser& b = BrowserOf(input);
   auto document = b.Document();
   dom::ElementPtr element = document ? document->ElementAt(Int(input, "si", -1)) : nullptr;
-  bool handled = element && context_menu_ &&
-                 context_menu_(b, element, Int(input, "screenX"), Int(input, "screenY"));
+  if (!element) return {{"handled", false}};
+  // As a browser does: the document's host is asked first and may show its own menu.
+  if (browser::AskHostForContextMenu(*document, Int(input, "screenX"), Int(input, "screenY"))) {
+    return {{"handled", true}};
+  }
+  bool handled =
+      context_menu_ && context_menu_(b, element, Int(input, "screenX"), Int(input, "screenY"));
   return {{"handled", handled}};
 }
 

@@ -1,5 +1,7 @@
 #include "storage/install.h"
 
+#include "config/StyleSheet.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -217,16 +219,7 @@ InstallResult InstallProgramFolder(const std::string& app_dir, const std::string
 }
 
 std::string DefaultStyleSheet() {
-  const std::string family = "font-family: Arial; ";
-  const std::string size = "font-size: 12px; ";
-  const std::string colour = "color: #000000";
-  const std::string crlf = "\r\n";
-  std::string s;
-  for (const char* tag : {"p  {", "li {", "td {", "ol {"}) s += tag + family + size + "}" + crlf;
-  for (const char* tag : {"h1 {", "h2 {", "h3 {", "h4 {", "td {"}) s += tag + family + "}" + crlf;
-  s += "body  {" + family + size + colour + "}" + crlf;
-  s += ".chead {color: #FFFFFF; background-color: #000099}" + crlf;
-  return s;
+  return StyleSheetText("Arial", 12, 0);
 }
 
 const std::string& BlankGifBytes() {

@@ -8,6 +8,7 @@
 #include "platform/browser/url.h"
 #include "platform/browser/windows.h"
 #include "platform/dom/document.h"
+#include "platform/msgloop/unwind.h"
 #include "platform/registry/registry.h"
 #include "storage/SnippetStore.h"
 #include "storage/datamodule.h"
@@ -41,6 +42,16 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
     return 0;
   });
   widgets::SetWindowControl(window_, this);
+  // Should a step below throw, no form comes of it: nothing may keep the session listed or
+  // pointing at the controls that go with the form.
+  struct Unbind {
+    TBandForm& form;
+    TmyDOM* earlier_session;
+    bool armed = true;
+    ~Unbind() {
+      if (armed) form.UnbindAfterFailure(earlier_session);
+    }
+  } unbind{*this, CurrentSession()};
   Timer1.SetEnabled(false);
   Timer1.SetInterval(250);
   BuildLayout();
@@ -66,8 +77,10 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   session_.SnippetTree = &DBTL1;
   session_.FilterPreview = wb2.Interface();
   session_.SnippetPreview = wb3.Interface();
+  session_.BeforeNewWindow = [this] { SaveBeforeNewWindow(); };
 
   helper_factory_ = RegisterBrowserHelperFactory();
+  doc_host_handler_ = com::MakeCom<TDocHostUIHandler>(&session_);
   wb2.Navigate("about:blank");
   wb3.Navigate("about:blank");
 
@@ -76,10 +89,21 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
   DBTL1.SetShowGrid(false);
   LoadUIState();
   help_file_ = AppDir() + storage::kHelpPageName;
+  if (!load_error_.empty()) ReportLoadError();
+  unbind.armed = false;
+}
+
+void TBandForm::UnbindAfterFailure(TmyDOM* earlier_session) {
+  SessionList::Remove(session_.WindowNumber);
+  session_.DetachControls();
+  if (CurrentSession() == &session_) SetCurrentSession(earlier_session);
+  widgets::SetWindowControl(window_, nullptr);
+  msgloop::UiLoop().DestroyWindowHandle(window_);
 }
 
 TBandForm::~TBandForm() {
   if (!torn_down_) TearDown();
+  dxDBGrid3.SetDataSource(nullptr);  // the result data sets go before the grid
   widgets::SetWindowControl(window_, nullptr);
   msgloop::UiLoop().DestroyWindowHandle(window_);
 }
@@ -151,6 +175,8 @@ void TBandForm::BuildLayout() {
   SearchSplitter.OnMoved = [this](widgets::Control&) { SplitterMoved(4); };
 
   BuildMainMenu();
+  BuildSearchTab();
+  BuildFilterViews();
 }
 
 void TBandForm::BuildMainMenu() {
@@ -185,29 +211,69 @@ void TBandForm::BuildMainMenu() {
 }
 
 void TBandForm::LoadUIState() {
-  const std::string cache = registry_.ReadString(settings::CacheDir);
-  if (!cache.empty()) SetCacheDir(cache);
-  const std::string app = registry_.ReadString(settings::AppDir);
-  if (!app.empty()) SetAppDir(WithTrailingSlash(app));
-  page1.SetActivePageIndex(registry_.ReadIntegerDefault(settings::Page1_tabindex, 0));
-  split_ratio1_ = registry_.ReadIntegerDefault(settings::SplitRatio1, settings::kSplitRatioDefault);
-  split_ratio2_ = registry_.ReadIntegerDefault(settings::SplitRatio2, settings::kSplitRatioDefault);
-  split_ratio4_ = registry_.ReadIntegerDefault(settings::SplitRatio4, settings::kSplitRatioDefault);
+  // A value that cannot be read (one stored with another type, say) leaves its control as
+  // designed; the other values still load, and the first failure is reported.
+  auto load = [this](auto&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      if (load_error_.empty()) load_error_ = e.what();
+    }
+  };
+  load([&] {
+    const std::string cache = registry_.ReadString(settings::CacheDir);
+    if (!cache.empty()) SetCacheDir(cache);
+  });
+  load([&] {
+    const std::string app = registry_.ReadString(settings::AppDir);
+    if (!app.empty()) SetAppDir(WithTrailingSlash(app));
+  });
+  load(
+      [&] { page1.SetActivePageIndex(registry_.ReadIntegerDefault(settings::Page1_tabindex, 0)); });
+  load([&] {
+    split_ratio1_ =
+        registry_.ReadIntegerDefault(settings::SplitRatio1, settings::kSplitRatioDefault);
+  });
+  load([&] {
+    split_ratio2_ =
+        registry_.ReadIntegerDefault(settings::SplitRatio2, settings::kSplitRatioDefault);
+  });
+  load([&] {
+    split_ratio4_ =
+        registry_.ReadIntegerDefault(settings::SplitRatio4, settings::kSplitRatioDefault);
+  });
   FormResize();
-  bool indexer_down = false;
-  registry_.ReadBoolean(settings::sb_Wordindexer, indexer_down);
-  sb_IndexPage.SetDown(indexer_down);
-  IndexerToggle();
-  bool filter_down = false;
-  registry_.ReadBoolean(settings::sb_Filter, filter_down);
-  sb_Filter.SetDown(filter_down);
-  if (filter_down) FilterToggle();
-  bool slim = false;
-  registry_.ReadBoolean(settings::SlimView, slim);
-  BandState().SlimView = slim;
-  slim_item_->SetChecked(slim);
-  BandState().BandWidth =
-      registry_.ReadIntegerDefault(settings::BandWidth, settings::kBandWidthDefault);
+  load([&] {
+    bool indexer_down = false;
+    registry_.ReadBoolean(settings::sb_Wordindexer, indexer_down);
+    sb_IndexPage.SetDown(indexer_down);
+  });
+  load([&] { IndexerToggle(); });
+  load([&] {
+    bool filter_down = false;
+    registry_.ReadBoolean(settings::sb_Filter, filter_down);
+    sb_Filter.SetDown(filter_down);
+    if (filter_down) FilterToggle();
+  });
+  load([&] {
+    bool borders = false;
+    registry_.ReadBoolean(settings::ShowBorders, borders);
+    if (borders) ShowMouseBordersClick();
+  });
+  load([&] {
+    bool slim = false;
+    registry_.ReadBoolean(settings::SlimView, slim);
+    BandState().SlimView = slim;
+    slim_item_->SetChecked(slim);
+  });
+  load([&] {
+    BandState().BandWidth =
+        registry_.ReadIntegerDefault(settings::BandWidth, settings::kBandWidthDefault);
+  });
+}
+
+void TBandForm::ReportLoadError() {
+  session_.LogError(load_error_ + " (its default is used)", "Initialize");
 }
 
 std::string TBandForm::LocationUrl() const {
@@ -256,6 +322,14 @@ void TBandForm::FilterTreeClick() {
   session_.FilterNodeChanged = true;
 }
 
+void TBandForm::SaveBeforeNewWindow() {
+  try {
+    SaveUIState();
+  } catch (const std::exception& e) {
+    session_.LogError(e, "SaveUIState");
+  }
+}
+
 void TBandForm::ShowHelp(int context) {
   std::error_code ec;
   const std::filesystem::path page(help_file_);
@@ -267,6 +341,7 @@ void TBandForm::ShowHelp(int context) {
   }
   std::string url = browser::FileUrlFromPath(help_file_);
   if (context != storage::kHelpContents) url += "#" + storage::HelpSectionId(context);
+  SaveBeforeNewWindow();  // the band of the new window starts from this band's state
   com::ComPtr<browser::WebBrowser> window = browser::CreateBrowserWindow();
   if (!window) {
     session_.SetStatusText("The help window could not be opened");
@@ -291,6 +366,8 @@ void TBandForm::FormPaint() {
 }
 
 void TBandForm::StartUp() {
+  msgloop::LoopScope
+      scope;  // a close while the loop runs below frees the form only after this returns
   try {
     ApplyBandWidth(BandState().SlimView);
     sb_menu.SetEnabled(false);
@@ -299,24 +376,31 @@ void TBandForm::StartUp() {
     started_ = true;
     session_.SetStatusText("Vellumtrace is loading...");
     msgloop::ProcessMessages();
+    if (torn_down_) return;
     OpenDatabase(session_, AppDir());
     indexer_ = std::make_unique<TmyIndexer>(&session_);
     Drop_SnippetFilterField.SetItemIndex(
         registry_.ReadIntegerDefault(settings::Drop_SnippetFilterField, 0));
-    Drop_SearchFilterField.SetItemIndex(
-        registry_.ReadIntegerDefault(settings::Drop_SearchFilterField, 0));
+    LoadSearchField();
     DBTL1.SetDataSource(session_.SnippetSource);
     RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
     snippet_filter_request_ = false;
     ApplySnippetFilter();
     RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
+    search_list_request_ = false;
+    search_list_counter_ = 0;
+    SearchNow();
     Timer1.SetEnabled(true);
     FocusSnippet(session_, registry_.ReadIntegerDefault(settings::SNIPPET_selected,
                                                         settings::kSNIPPET_selectedDefault));
     sb_menu.SetEnabled(true);
     sb_Filter.SetEnabled(true);
     sb_IndexPage.SetEnabled(true);
-    session_.SetStatusText("Vellumtrace is Ready");
+    if (load_error_.empty()) {
+      session_.SetStatusText("Vellumtrace is Ready");
+    } else {
+      ReportLoadError();
+    }
   } catch (const std::exception& e) {
     sb_menu.SetEnabled(true);
     sb_Filter.SetEnabled(true);
@@ -352,7 +436,8 @@ void TBandForm::LayoutTab(widgets::TabSheet& tab, widgets::Panel& upper, double&
 
 void TBandForm::FormResize() {
   if (!BandState().SlimView && started_) {
-    BandState().BandWidth = Width() + 7;
+    // The form fills its bar, so the bar is as wide as the form.
+    BandState().BandWidth = Width();
     band_width_changed_ = true;
   }
   LayoutTab(snippet_tab, SnippetTop, split_ratio1_);
@@ -379,6 +464,7 @@ void TBandForm::SaveUIState() {
   registry_.WriteInteger(settings::SplitRatio4, static_cast<int>(RoundHalfEven(split_ratio4_)));
   registry_.WriteString(settings::SN_FilterText, RegCombo1.Text());
   registry_.WriteString(settings::Search_FilterText, RegCombo2.Text());
+  registry_.WriteBoolean(settings::ShowBorders, borders_item_->Checked());
   registry_.WriteInteger(settings::BandWidth, BandState().BandWidth);
   batch.Commit();
 }
@@ -393,6 +479,8 @@ void TBandForm::TearDown() {
   } catch (const std::exception& e) {
     session_.LogError(e, "SaveUIState");
   }
+  session_.AttachDocumentSinks(session_.Document, "D");
+  if (doc_host_handler_) doc_host_handler_->Detach();
   SessionList::Remove(session_.WindowNumber);
   session_.DetachControls();
 }

@@ -13,6 +13,7 @@
 #include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "host/ExplorerBand.h"
+#include "host/IEDocHostUIHandler.h"
 #include "platform/widgets/containers.h"
 #include "platform/widgets/dbgrid.h"
 #include "platform/widgets/dbtreelist.h"
@@ -24,6 +25,7 @@
 #include "platform/widgets/treelist.h"
 #include "platform/widgets/webbrowser.h"
 #include "search/Indexer.h"
+#include "search/SearchQueries.h"
 
 namespace vt {
 
@@ -42,7 +44,9 @@ double RoundHalfEven(double value);
 class TBandForm : public widgets::Form, public BandWindow {
  public:
   // Builds the form as a child of `parent` and binds `session` (see the creation steps in the
-  // implementation). Registry failures are thrown.
+  // implementation). A settings value that cannot be read is reported in the status bar and
+  // leaves its control as designed. When construction throws, nothing is left bound: the
+  // session is out of SessionList and holds no control of the form.
   TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& session);
   ~TBandForm() override;
 
@@ -52,13 +56,20 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   // The form's paint handler: the first paint starts the band (database, timer).
   void FormPaint();
-  // The timer loop's tick.
+  // The timer loop's tick. Its work lets the message loop run; a close handled meanwhile tears
+  // the form down, the tick stops there and the form is freed once it has unwound
+  // (platform/msgloop/unwind.h). Work that lets the loop run is followed by a check of Closed().
   void Timer1Timer();
+  // Whether the form has been torn down (it is then only waiting to be freed).
+  bool Closed() const { return torn_down_; }
   // The form's resize handler: records the band width and lays out the three tabs.
   void FormResize();
   // A splitter was moved: the tab's ratio follows its upper pane.
   void SplitterMoved(int tab);
   void SaveUIState();
+  // Saves the state before a command opens a new browser window; a failure is reported in the
+  // status bar and the window opens all the same.
+  void SaveBeforeNewWindow();
   // Opens the help page in a new browser window at the section of a control's context number
   // (0: the contents). Without the page the status bar says how to install it.
   void ShowHelp(int context);
@@ -120,7 +131,10 @@ class TBandForm : public widgets::Form, public BandWindow {
 
   widgets::StatusBar sb1{"sb1", this};
   widgets::PopupMenu Popup_Main{"Popup_Main"};
+  widgets::PopupMenu Popup_Search{"Popup_Search"};
+  widgets::PopupMenu Popup_SearchResults{"Popup_SearchResults"};
   widgets::PopupMenu Popup_IE_Filter{"Popup_IE_Filter"};
+  widgets::PopupMenu Popup_TvFilter{"Popup_TvFilter"};
   widgets::Timer Timer1{"Timer1"};
 
   // ---- the Snippets tab (BandForm_snippets.cpp)
@@ -139,10 +153,37 @@ class TBandForm : public widgets::Form, public BandWindow {
   void AddEmptySnippet();
   void ShowSnippetProperties();
   void SnippetMenuPopup();
+  // ---- Search tab (BandForm_search.cpp)
+  // Refreshes the candidate list lb1 from the search field and RegCombo2's text. Failures are
+  // shown on the status bar ("SearchNow"); the list keeps what it was given before the failure.
+  void SearchNow();
+  // Fills the result grid with the pages of the candidate selected in lb1 (nothing when none is
+  // selected). A database failure is shown in an error message box; the grid keeps its result.
+  void RunSearch();
+  // Opens the focused result in the browser.
+  void OpenSearchResult();
+  // Shows the URL properties of the focused result.
+  void ShowUrlProperties();
+  // The deferred refresh of the candidate list: the timer runs it on the second tick.
+  void RaiseSearchListRequest();
+  bool SearchListRequested() const { return search_list_request_; }
+  // The UrlID of the grid's focused row, 0 when no row is focused.
+  std::int32_t FocusedResultUrlId() const;
+  widgets::MenuItem* VisitWebsiteItem() const { return visit_item_; }
+  widgets::MenuItem* PropertiesItem() const { return properties_item_; }
 
  private:
+  void BuildSearchTab();
+  void SearchFieldChange();
+  void SearchBoxEnter();
+  void SearchMenusPopup();
+  void CandidateDblClick();
+  void LoadSearchField();
+
   void BuildLayout();
   void LoadUIState();
+  void ReportLoadError();
+  void UnbindAfterFailure(TmyDOM* earlier_session);
   void StartUp();
   void ApplyBandWidth(bool slim);
   void IndexerToggle();
@@ -158,7 +199,22 @@ class TBandForm : public widgets::Form, public BandWindow {
   bool SnippetFilterTick();
   // The "Tools" submenu and its commands (BandForm_tools.cpp).
   void BuildToolsMenu();
+  void Settings();
   void CompactDatabase();
+  // Filter views (BandForm_filter.cpp): the filter tree's events, the page menu, Spy Mode and
+  // Show Mouse Borders.
+  void BuildFilterViews();
+  void FilterTreeDblClick();
+  void FollowHyperlink();
+  void ShowMouseBordersClick();
+  // The Filter tab's commands (BandForm_filtercmds.cpp).
+  void BuildFilterCommands();
+  void BuildPageMenu();
+  void FilterTreeRightClick(widgets::Point screen);
+  void SelectionInNewWindow();
+  void SelectTable();
+  void SelectionAsSnippetTitle();
+  void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)
   // when there is no document body.
@@ -183,12 +239,35 @@ class TBandForm : public widgets::Form, public BandWindow {
   std::string last_page_url_;
   bool band_width_changed_ = false;
   std::string help_file_;
+  std::string load_error_;  // the first settings value that could not be read at creation
   std::unique_ptr<TmyIndexer> indexer_;
+  bool search_list_request_ = false;
+  int search_list_counter_ = 0;
+  TmySearchResults search_results_;
+  widgets::MenuItem* visit_item_ = nullptr;
+  widgets::MenuItem* properties_item_ = nullptr;
   widgets::MenuItem* filter_item_ = nullptr;
   widgets::MenuItem* indexer_item_ = nullptr;
   widgets::MenuItem* slim_item_ = nullptr;
   com::ComPtr<com::IClassFactory> helper_factory_;
+  com::ComPtr<TDocHostUIHandler> doc_host_handler_;
+  widgets::MenuItem* spy_item_ = nullptr;
+  widgets::MenuItem* borders_item_ = nullptr;
+  widgets::MenuItem* tvf_filter_ = nullptr;
+  widgets::MenuItem* tvf_save_ = nullptr;
+  widgets::MenuItem* tvf_mail_ = nullptr;
+  widgets::MenuItem* tvf_copy_ = nullptr;
+  widgets::MenuItem* tvf_follow_ = nullptr;
+  widgets::MenuItem* tvf_expand_ = nullptr;
+  widgets::MenuItem* tvf_collapse_ = nullptr;
+  widgets::MenuItem* page_save_menu_ = nullptr;
+  widgets::MenuItem* page_send_menu_ = nullptr;
+  widgets::MenuItem* page_copy_item_ = nullptr;
 };
+
+// The web search for a page selection: its first 50 characters, blanks trimmed at both ends and
+// each remaining blank written "+"; empty when nothing is left.
+std::string WebSearchAddress(const std::string& selection);
 
 // Makes the band object build TBandForm on the process's data module.
 void InstallBandForm();

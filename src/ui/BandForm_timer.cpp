@@ -1,5 +1,6 @@
 // The band's timer loop: the only place where the band reacts to what the browser does. The
 // browser helper object and the form's commands raise flags; the next tick does the work.
+#include "platform/msgloop/unwind.h"
 #include "storage/urlRecords.h"
 #include "ui/BandForm.h"
 
@@ -10,6 +11,7 @@ using widgets::LedColor;
 namespace {
 constexpr int kSnippetSelectionThreshold = 2;  // runs on the third tick after the last change
 constexpr int kFilterPreviewThreshold = 2;
+constexpr int kSearchListThreshold = 1;  // runs on the second tick
 
 void ShowBusy(widgets::BusyLed& led, bool busy) {
   led.SetColor(busy ? LedColor::Red : LedColor::Green);
@@ -44,6 +46,7 @@ void TBandForm::ShowStatus() {
 }
 
 void TBandForm::Timer1Timer() {
+  msgloop::LoopScope scope;
   try {
     // 1. Preview indicators.
     ShowBusy(led3, wb2.Busy());
@@ -62,6 +65,14 @@ void TBandForm::Timer1Timer() {
     if (session_.FilterNodeChanged && ++filter_preview_counter_ > kFilterPreviewThreshold) {
       session_.FilterNodeChanged = false;
       filter_preview_counter_ = 0;
+      session_.PreviewFilterNode(&tv);
+      if (torn_down_) return;  // the preview lets the loop run
+    }
+    if (search_list_request_ && ++search_list_counter_ > kSearchListThreshold) {
+      search_list_request_ = false;
+      search_list_counter_ = 0;
+      SearchNow();
+      if (torn_down_) return;
     }
     SnippetFilterTick();
 
@@ -74,8 +85,8 @@ void TBandForm::Timer1Timer() {
       if (session_.FilterMode && session_.SelectedIndex >= 0 && !last_page_url_.empty()) {
         SaveSelectedNode(session_, last_page_url_, session_.SelectedIndex);
       }
-      tv.Clear();
-      session_.EntryCount = 0;
+      // A parse suspended further up the stack ends with the tree it was filling.
+      session_.ClearParse();
       session_.SetStatusText("");
       if (indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();
       if (wb2.Busy()) {
@@ -102,6 +113,11 @@ void TBandForm::Timer1Timer() {
       last_page_url_ = browser ? browser->LocationURL() : std::string();
       if (Drop_SnippetFilterField.ItemIndex() == 1) SnippetFilterFieldChange();  // "Domain"
       session_.ParseDocument();
+      if (torn_down_) return;  // the bar was closed while the parse let the loop run
+      if (session_.Document && doc_host_handler_) {
+        session_.Document->SetUIHandler(
+            com::ComPtr<com::IUnknown>(doc_host_handler_->GetUnknown()));
+      }
       // The toggle is asked first: with the indexer off, a page costs no lookup.
       if (sb_IndexPage.Down() && !LookupUrl(session_, LocationUrl())) {
         if (!IndexShownPage() && indexer_ && indexer_->Indexing()) indexer_->CancelIndexing();

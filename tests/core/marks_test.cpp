@@ -123,6 +123,17 @@ TEST_F(Marks, ClickOnThePageSelectsEntryAndNode) {
   EXPECT_EQ(s.SelectedIndex, -1);
 }
 
+TEST_F(Marks, AClickOutsideEveryElementSelectsNothing) {
+  // The groups and the empty positions carry source index 0, as does the page's HTML element.
+  TmyDOM& s = ParsePage();
+  s.FilterMode = true;
+  tree_.SetFocusedNode({});
+  s.SelectElementFromPage(s.Document, &tree_, s.Document->documentElement());
+  EXPECT_EQ(s.SelectedIndex, -1);
+  EXPECT_FALSE(tree_.FocusedNode().Valid());
+  EXPECT_EQ(s.LastSelectedElement, nullptr);
+}
+
 TEST_F(Marks, PageBodyWithoutTheSelectionMark) {
   TmyDOM& s = ParsePage();
   s.FilterMode = true;

@@ -197,3 +197,34 @@ test('closing and reopening the bar keeps the tab, the split and the toggles', a
     `split ${filter.filterTop} after reopening, ${moved.filterTop} before`);
   await page.screenshot({ path: join(output, 'band-reopened.png') });
 });
+
+// What the display gives the bar and its form, in pixels; null while the bar is closed.
+async function widths() {
+  return page.evaluate(() => {
+    const site = document.querySelector('.band-site');
+    if (!site || site.hidden) return null;
+    const form = site.querySelector('.band-client > .mounted-root');
+    return { bar: Math.round(site.getBoundingClientRect().width), form: form ? form.clientWidth : 0 };
+  });
+}
+
+async function reopenBar() {
+  await page.click('.band-site [data-action="close-bar"]');
+  await until(async () => (await bar()) === null, 'the bar to close');
+  await page.click('[data-control="menu-view"]');
+  await page.hover('text=Explorer Bar');
+  await page.click('[data-control="menu-bar-vellumtrace"]');
+  await until(async () => { const w = await widths(); return w && w.form > 0; }, 'the bar to reopen');
+  // The form reports its size once it has settled, and the next tick records the band width.
+  await page.waitForTimeout(800);
+}
+
+test('a bar opened and closed ten times keeps its width', async () => {
+  const first = await until(async () => { const w = await widths(); return w && w.form > 0 && w; }, 'the bar');
+  assert.equal(first.form, first.bar, 'the form fills its bar');
+  await page.waitForTimeout(800);
+  for (let i = 1; i <= 10; i++) {
+    await reopenBar();
+    assert.deepEqual(await widths(), first, `opening ${i}`);
+  }
+});

@@ -1,9 +1,10 @@
 // The band menu's Tools in the display, as a user runs them against `vellumtrace run` on a fresh
-// home: compacting the database.
+// home: compacting the database, and the settings dialog with its font and folder pickers.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { existsSync, statSync, mkdirSync } from 'node:fs';
+import { existsSync, statSync, mkdirSync, readFileSync } from 'node:fs';
+import { createServer } from 'node:http';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
 import { openDisplay, until } from './lib/display.mjs';
@@ -11,6 +12,8 @@ import { openDisplay, until } from './lib/display.mjs';
 let vt;
 let browser;
 let page;
+let server;
+let site;
 const output = paths.output || join(process.cwd(), 'e2e-output', 'tools');
 
 const dbPath = () => join(vt.home, 'data', 'vellumtrace', 'vellumtrace.mdb');
@@ -20,6 +23,12 @@ const sql = (query) => execFileSync('sqlite3', [dbPath(), query], { encoding: 'u
 
 before(async () => {
   mkdirSync(output, { recursive: true });
+  server = createServer((req, res) => {
+    res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
+    res.end(`<html><head><title>Visited ${req.url}</title></head><body><p>Some words.</p></body></html>`);
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  site = `http://127.0.0.1:${server.address().port}`;
   ({ vt, browser, page } = await openDisplay({ viewport: { width: 1280, height: 860 } }));
   await until(() => page.evaluate(() => {
     const panel = document.querySelector('.band-site [data-control="sb1"] [data-panel="0"]');
@@ -33,6 +42,7 @@ after(async () => {
     const { code } = await vt.stop();
     assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
   }
+  if (server) server.close();
 });
 
 // Opens the band menu and runs Tools > `item`.
@@ -70,4 +80,139 @@ test('Compact Database shrinks the file after half its pages were deleted, and k
 
   assert.equal(sql('PRAGMA integrity_check'), 'ok');
   assert.equal(sql('SELECT count(*) FROM URL'), rows);
+});
+
+// A value under HKCU "\SOFTWARE\Vellumtrace\Settings", from the registry file; undefined when absent.
+function setting(name) {
+  const hive = JSON.parse(readFileSync(join(vt.home, 'config', 'HKCU.json'), 'utf8'));
+  let key = hive.root;
+  for (const part of ['SOFTWARE', 'Vellumtrace', 'Settings']) {
+    key = (key.keys || []).find((k) => k.name.toLowerCase() === part.toLowerCase());
+    if (!key) return undefined;
+  }
+  const value = (key.values || []).find((v) => v.name.toLowerCase() === name.toLowerCase());
+  return value ? value.data : undefined;
+}
+
+const appDir = () => join(vt.home, 'data', 'vellumtrace') + '/';
+const sheetOf = (folder) => readFileSync(join(folder, 'Vellumtrace.css'), 'latin1');
+function expectedSheet(family, size, color) {
+  const f = `font-family: ${family}; `, z = `font-size: ${size}px; `;
+  return [`p  {${f}${z}}`, `li {${f}${z}}`, `td {${f}${z}}`, `ol {${f}${z}}`,
+    `h1 {${f}}`, `h2 {${f}}`, `h3 {${f}}`, `h4 {${f}}`, `td {${f}}`,
+    `body  {${f}${z}color: #${color}}`, '.chead {color: #FFFFFF; background-color: #000099}']
+    .map((line) => `${line}\r\n`).join('');
+}
+
+const settingsDialog = () => page.locator('.dialog[data-control="frmSettings"]');
+const box = (name) => settingsDialog().locator(`[data-control="${name}"] input`);
+const press = (dialog, name) => dialog.locator(`[data-control="${name}"] button`).click();
+
+async function openSettings() {
+  await tools('Settings');
+  await settingsDialog().waitFor();
+  await until(async () => (await box('edt_AppDir').inputValue()) !== '', 'the settings to be read');
+}
+
+// Chooses a font in the font dialog opened by "Select Font".
+async function chooseFont(family, size, color) {
+  await settingsDialog().locator('[data-control="tab_StyleSheet-tab"]').click();
+  await press(settingsDialog(), 'btn_SelectFont');
+  const dialog = page.locator('.dialog[data-control="FontDialog1"]');
+  await dialog.waitFor();
+  await dialog.locator('[data-control="font-family"]').fill(family);
+  await dialog.locator('[data-control="font-size"]').fill(String(size));
+  await dialog.locator('[data-control="font-color"]').fill(color);
+  await dialog.locator('[data-control="button-ok"]').click();
+  await dialog.waitFor({ state: 'detached' });
+}
+
+test('Settings on a fresh profile writes the default sheet and styles the sample page with it', async () => {
+  await openSettings();
+  assert.equal(await settingsDialog().locator('.bw-caption').textContent(), 'Vellumtrace Settings');
+  assert.equal(await box('edt_AppDir').inputValue(), appDir());
+  assert.equal(await box('edt_CacheDir').inputValue(), join(vt.home, 'cache', 'vellumtrace', 'images') + '/');
+  assert.equal(sheetOf(appDir()), expectedSheet('Arial', 12, '000000'));
+
+  // The sample page in the preview, styled by the sheet the display fetched from the program folder.
+  await settingsDialog().locator('[data-control="tab_StyleSheet-tab"]').click();
+  const styled = await until(async () => {
+    for (const frame of page.frames()) {
+      const got = await frame.evaluate(() => {
+        const h1 = document.querySelector('h1');
+        if (!h1 || h1.textContent !== 'Heading 1') return null;
+        const body = getComputedStyle(document.body);
+        return { family: body.fontFamily, size: body.fontSize, text: document.body.textContent };
+      }).catch(() => null);
+      if (got && got.family === 'Arial') return got;
+    }
+    return null;
+  }, 'the styled sample page');
+  assert.equal(styled.size, '12px');
+  assert.match(styled.text, /(This is a example of Vellumtrace text\. ){3}This is a example of Vellumtrace text\./);
+  await page.screenshot({ path: join(output, 'settings-preview.png') });
+  await press(settingsDialog(), 'btn_Cancel');
+  await settingsDialog().waitFor({ state: 'detached' });
+});
+
+test('Cancel after choosing a font keeps the stored font while the sheet already has the new one', async () => {
+  await openSettings();
+  await chooseFont('Georgia', 14, '#ff0000');
+  await until(() => sheetOf(appDir()) === expectedSheet('Georgia', 14, 'FF0000'), 'the new sheet');
+  await press(settingsDialog(), 'btn_Cancel');
+  await settingsDialog().waitFor({ state: 'detached' });
+  assert.equal(setting('CSS_FontName'), undefined);
+  assert.equal(setting('CSS_FontColor'), undefined);
+  assert.equal(sheetOf(appDir()), expectedSheet('Georgia', 14, 'FF0000'));
+});
+
+test('OK with a folder picked in the folder dialog moves the band to it and stores the red font', async () => {
+  // A second program folder with a copy of the database.
+  const other = join(vt.home, 'data', 'second');
+  mkdirSync(other);
+  execFileSync('sqlite3', [dbPath(), `.backup '${join(other, 'vellumtrace.mdb')}'`]);
+
+  await openSettings();
+  await press(settingsDialog(), 'btn_AppDir');
+  const picker = page.locator('.dialog[data-control="FolderDialog1"]');
+  await picker.waitFor();
+  assert.equal(await picker.locator('.bw-caption').textContent(), 'Select a folder');
+  assert.equal(await picker.locator('[data-control="folder-path"]').textContent(), appDir());
+  await picker.locator('[data-control="folder-list"] li', { hasText: '..' }).click();
+  await until(async () => (await picker.locator('[data-control="folder-path"]').textContent()) === join(vt.home, 'data'),
+    'the parent folder');
+  await picker.locator('[data-control="folder-list"] li', { hasText: 'second' }).click();
+  await until(async () => (await picker.locator('[data-control="folder-path"]').textContent()) === other, 'the second folder');
+  await picker.locator('[data-control="button-ok"]').click();
+  await picker.waitFor({ state: 'detached' });
+  assert.equal(await box('edt_AppDir').inputValue(), other);  // as picked: no final "/"
+
+  await chooseFont('Arial', 12, '#ff0000');
+  await press(settingsDialog(), 'btn_OK');
+  await settingsDialog().waitFor({ state: 'detached' });
+  assert.equal(setting('AppDir'), `${other}/`);
+  assert.equal(setting('CSS_FontColor'), '255');
+  assert.equal(setting('CSS_FontName'), 'Arial');
+  assert.equal(setting('CSS_FontSize'), '12');
+  assert.equal(sheetOf(other), expectedSheet('Arial', 12, 'FF0000'));
+
+  // The band started again on the new folder: visits go into its database.
+  await until(() => page.evaluate(() => {
+    const panel = document.querySelector('.band-site [data-control="sb1"] [data-panel="0"]');
+    return panel && panel.textContent === 'Vellumtrace is Ready';
+  }), 'the band to start again');
+  await page.fill('[data-control="address"]', `${site}/after-settings.html`);
+  await page.press('[data-control="address"]', 'Enter');
+  const otherDb = join(other, 'vellumtrace.mdb');
+  await until(() => execFileSync('sqlite3', [otherDb, `SELECT count(*) FROM URL WHERE URL = '${site}/after-settings.html'`], { encoding: 'utf8' }).trim() === '1',
+    'the visit in the new database');
+  assert.equal(sql(`SELECT count(*) FROM URL WHERE URL = '${site}/after-settings.html'`), '0');
+
+  // The display serves the files of the folder in force now.
+  const served = await page.evaluate(async (path) => {
+    const r = await fetch(`/file?path=${encodeURIComponent(path)}`);
+    return { status: r.status, text: await r.text() };
+  }, join(other, 'Vellumtrace.css'));
+  assert.equal(served.status, 200);
+  assert.equal(served.text, expectedSheet('Arial', 12, 'FF0000'));
 });

@@ -2,6 +2,7 @@
 
 #include "host/clsids.h"
 #include "host_fixture.h"
+#include "platform/msgloop/unwind.h"
 
 namespace vt {
 namespace {
@@ -238,7 +239,25 @@ TEST_F(ExplorerBandTest, FailingFormStillAnswersOk) {
   HWND window = 5;
   EXPECT_EQ(band->GetWindow(&window), S_OK);
   EXPECT_EQ(window, 0u);
+  // The bar stays empty, and the browser's status bar says why.
+  EXPECT_EQ(browser_->StatusText(), "Vellumtrace could not open its bar: Database file not found");
   EXPECT_EQ(band->CloseDW(0), S_OK);
+}
+
+TEST_F(ExplorerBandTest, AFormClosedWhileTheLoopRunsUnderItIsFreedOnceThatCallHasUnwound) {
+  auto band = ConnectedBand();
+  HWND window = 0;
+  band->GetWindow(&window);
+  {
+    msgloop::LoopScope tick;  // a tick of the form suspended in the message loop
+    EXPECT_EQ(band->CloseDW(0), S_OK);
+    EXPECT_EQ(record_.teardowns, 1);
+    EXPECT_EQ(band->Form(), nullptr);
+    EXPECT_EQ(band->PageSession(), nullptr);
+    EXPECT_TRUE(record_.alive);
+  }
+  EXPECT_FALSE(record_.alive);
+  EXPECT_FALSE(msgloop::UiLoop().IsWindow(window));
 }
 
 }  // namespace

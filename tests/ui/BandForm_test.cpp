@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/ExplorerBand.h"
 #include "host/IEBrowserHelper.h"
 #include "host/clsids.h"
 #include "platform/ado/ado.h"
@@ -77,9 +78,10 @@ class BandFormTest : public ::testing::Test {
     ASSERT_TRUE(handled()) << url;
     ASSERT_EQ(browser_->LocationURL(), url);
   }
-  std::int64_t Scalar(const std::string& sql) {
+  std::int64_t Scalar(const std::string& sql) { return Scalar(data_module_, sql); }
+  static std::int64_t Scalar(TDataModule1& data_module, const std::string& sql) {
     ado::Query q;
-    q.SetConnection(&data_module_.ADOConnection);
+    q.SetConnection(&data_module.ADOConnection);
     q.SetCommandText(sql);
     q.Open();
     return q.FieldAt(0).AsInteger();
@@ -215,21 +217,43 @@ TEST_F(BandFormTest, ResizeWritesTheBandWidthOnTheNextTickOnce) {
   form.FormPaint();
   form.SetBounds({0, 0, 250, 600});
   form.FormResize();
-  EXPECT_EQ(BandState().BandWidth, 257);
+  EXPECT_EQ(BandState().BandWidth, 250);  // the form fills its bar
   Tick();
   TmyRegistry reg;
-  EXPECT_EQ(reg.ReadInteger(settings::BandWidth), 257);
+  EXPECT_EQ(reg.ReadInteger(settings::BandWidth), 250);
   // BarSize carries the width the browser opens the bar with.
   auto key = registry::OpenKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(BandClsidText()));
   ASSERT_TRUE(key);
   EXPECT_EQ(BarSizeFromBytes(*key->TryReadBinary(std::string(kBarSize))), 200);
 }
 
+TEST_F(BandFormTest, ABarOpenedAndClosedTenTimesKeepsItsWidth) {
+  InstallDatabase();
+  TmyRegistry().WriteInteger(settings::BandWidth, 230);
+  for (int i = 0; i < 10; ++i) {
+    TBandForm& form = MakeForm();
+    form.Show();
+    form.FormPaint();  // writes BarSize, the width the bar opens with
+    auto key = registry::OpenKey(registry::HKEY_CURRENT_USER, ExplorerBarsKey(BandClsidText()));
+    ASSERT_TRUE(key);
+    const auto bar = BarSizeFromBytes(*key->TryReadBinary(std::string(kBarSize)));
+    ASSERT_EQ(bar, 230) << "opening " << i + 1;
+    // The display gives the form the bar's width.
+    form.SetBounds({0, 0, static_cast<int>(*bar), 600});
+    form.FormResize();
+    Tick();
+    form_.reset();
+    session_->ReleaseSession();
+    session_ = nullptr;
+  }
+  EXPECT_EQ(TmyRegistry().ReadInteger(settings::BandWidth), 230);
+}
+
 TEST_F(BandFormTest, SlimViewNarrowsTheBarAndKeepsTheWideWidthForLater) {
   InstallDatabase();
   TBandForm& form = MakeForm();
   form.FormPaint();
-  form.SetBounds({0, 0, 293, 600});
+  form.SetBounds({0, 0, 300, 600});
   form.FormResize();  // the user made the bar 300 wide
   Tick();
   auto bar_size = [] {
@@ -245,7 +269,7 @@ TEST_F(BandFormTest, SlimViewNarrowsTheBarAndKeepsTheWideWidthForLater) {
   EXPECT_EQ(TmyRegistry().ReadInteger(settings::BandWidth), 300);  // written before narrowing
   EXPECT_EQ(TmyRegistry().ReadString(settings::SlimView), "-1");
   // Resizing the slim bar leaves the wide width alone.
-  form.SetBounds({0, 0, 53, 600});
+  form.SetBounds({0, 0, 60, 600});
   form.FormResize();
   Tick();
   EXPECT_EQ(TmyRegistry().ReadInteger(settings::BandWidth), 300);
@@ -450,6 +474,152 @@ TEST_F(BandFormTest, PaintMessageOfTheFormsWindowStartsTheBandOnce) {
 
   form_.reset();
   EXPECT_EQ(widgets::WindowControl(window), nullptr);
+}
+
+// The band site as the shell gives it: the browser as the SID_SWebBrowserApp service.
+class BrowserSite : public com::ComObject<shell::IOleCommandTarget, com::IServiceProvider> {
+ public:
+  explicit BrowserSite(com::ComPtr<browser::WebBrowser> b) : browser_(std::move(b)) {}
+  com::HRESULT QueryStatus(const com::GUID*, com::ULONG, shell::OLECMD*,
+                           shell::OLECMDTEXT*) override {
+    return com::E_NOTIMPL;
+  }
+  com::HRESULT Exec(const com::GUID*, com::DWORD, com::DWORD, com::VARIANT*,
+                    com::VARIANT*) override {
+    return com::E_NOTIMPL;
+  }
+  com::HRESULT QueryService(const com::GUID& service, const com::GUID& iid, void** out) override {
+    *out = nullptr;
+    if (service != com::SID_SWebBrowserApp) return com::SVC_E_UNKNOWNSERVICE;
+    return browser_->QueryInterface(iid, out);
+  }
+
+ private:
+  com::ComPtr<browser::WebBrowser> browser_;
+};
+
+std::string ManyTables(int count) {
+  std::string html = "<html><body>";
+  for (int i = 0; i < count; ++i) html += "<table><tr><td>a</td><td>b</td></tr></table>";
+  return html + "</body></html>";
+}
+
+// Runs `action` from the message loop once a parse of `session` is under way, as a message
+// handled while the parser lets the loop run.
+void WhileParsing(TmyDOM& session, std::function<void()> action) {
+  auto task = std::make_shared<std::function<void()>>();
+  *task = [&session, action = std::move(action), task] {
+    if (!session.Parsing) {
+      msgloop::PostToUiThread(*task);
+      return;
+    }
+    action();
+    *task = nullptr;  // breaks the cycle
+  };
+  msgloop::PostToUiThread(*task);
+}
+
+TEST_F(BandFormTest, ClosingTheBarWhileATickParsesStopsTheTickAndFreesTheFormAfterIt) {
+  InstallDatabase();
+  InstallBandForm();
+  auto band = com::MakeCom<TExplorerBand>();
+  auto site = com::MakeCom<BrowserSite>(browser_);
+  ASSERT_EQ(band->SetSite(static_cast<shell::IOleCommandTarget*>(site.get())), com::S_OK);
+  com::HWND window = 0;
+  ASSERT_EQ(band->GetWindow(&window), com::S_OK);
+  auto* form = dynamic_cast<TBandForm*>(band->Form());
+  ASSERT_NE(form, nullptr);
+  session_ = band->PageSession();
+  bho_ = com::MakeCom<TIEBrowserHelper>();
+  bho_->SetSite(static_cast<browser::IWebBrowser2*>(browser_.get()));
+  form->sb_IndexPage.Click();  // the steps after the parse read the toggle and the indexer
+  form->FormPaint();
+  const std::string url = WritePage("tables.html", ManyTables(40));
+  Visit(url);
+  const std::string hits = "SELECT Hits FROM URL WHERE URL = " + ado::QuotedStr(url);
+  ASSERT_EQ(Scalar(DataModule1(), hits), 1);
+
+  bool closed = false;
+  session_->DocumentCompleted = true;  // Rescan
+  WhileParsing(*session_, [&] {
+    band->CloseDW(0);
+    closed = true;
+    EXPECT_EQ(widgets::WindowControl(window), form);  // not freed under the parse
+  });
+  session_ = nullptr;  // the band releases it
+  for (int i = 0; i < 5 && !closed; ++i) Tick();
+  ASSERT_TRUE(closed);
+  // The tick stopped after the parse: no visit recorded, and the form is gone now.
+  EXPECT_EQ(widgets::WindowControl(window), nullptr);
+  EXPECT_EQ(Scalar(DataModule1(), hits), 1);
+  EXPECT_EQ(SessionList::At(0), nullptr);
+  EXPECT_EQ(CurrentSession(), nullptr);
+  Tick();
+  DataModule1().ADOConnection.Close();
+}
+
+TEST_F(BandFormTest, ANavigationWhileAPageIsParsedEndsThatParse) {
+  TBandForm& form = StartedForm();
+  Visit(WritePage("tables.html", ManyTables(30)));
+  ASSERT_TRUE(form.tv.FindByText(0, "Tables (30)").Valid());
+
+  session_->DocumentCompleted = true;
+  WhileParsing(*session_, [&] {
+    session_->NavigationStarted = true;  // the helper object's BeforeNavigate2
+    form.Timer1Timer();                  // a tick nested in the parse
+  });
+  Tick();
+  EXPECT_FALSE(session_->NavigationStarted);
+  EXPECT_EQ(form.tv.NodeCount(), 0);
+  EXPECT_EQ(session_->EntryCount, 0);
+  EXPECT_NE(session_->Status, kStatusReady);
+  EXPECT_NE(form.sb1.PanelText(0), "Parsing complete.");
+  Tick();
+  EXPECT_NE(form.led1.Hint(), "Ready...");
+}
+
+TEST_F(BandFormTest, ASettingOfTheWrongTypeIsReportedAndTheOthersStillLoad) {
+  InstallDatabase();
+  TmyRegistry reg;
+  reg.WriteString(settings::SplitRatio1, "40");
+  reg.WriteInteger(settings::SplitRatio2, 70);
+  reg.WriteBoolean(settings::sb_Wordindexer, true);
+  TBandForm& form = MakeForm();
+  const std::string report = "Initialize ERROR : Value \"SplitRatio1\" of " + reg.Key().FullName() +
+                             " is REG_SZ, not REG_DWORD (its default is used)";
+  EXPECT_EQ(form.sb1.PanelText(0), report);
+  EXPECT_EQ(form.SplitRatio(1), 50);
+  EXPECT_EQ(form.SplitRatio(2), 70);
+  EXPECT_TRUE(form.sb_IndexPage.Down());
+  EXPECT_EQ(session_->StatusBar, &form.sb1);
+  form.FormPaint();
+  EXPECT_TRUE(form.Started());
+  EXPECT_TRUE(form.Timer1.Enabled());
+  EXPECT_EQ(form.sb1.PanelText(0), report);  // start-up does not cover it with "Ready"
+  // Closing writes a sound value back.
+  form.TearDown();
+  EXPECT_EQ(reg.ReadInteger(settings::SplitRatio1), 50);
+}
+
+TEST_F(BandFormTest, CommandsThatOpenANewWindowSaveTheBandStateFirst) {
+  InstallDatabase();
+  TBandForm& form = MakeForm();
+  TmyRegistry reg;
+  form.page1.SetActivePageIndex(2);
+  form.RegCombo2.SetText("quartz");
+  form.ShowHelp(storage::kHelpContents);
+  EXPECT_EQ(reg.ReadInteger(settings::Page1_tabindex), 2);
+  EXPECT_EQ(reg.ReadString(settings::Search_FilterText), "quartz");
+
+  // So do the commands that open their window through the page session.
+  form.page1.SetActivePageIndex(1);
+  session_->OpenInNewWindow("about:blank");
+  EXPECT_EQ(reg.ReadInteger(settings::Page1_tabindex), 1);
+  for (auto& window : browser::BrowserWindows()) {
+    if (window.get() != browser_.get()) window->Quit();
+  }
+  form.TearDown();
+  EXPECT_FALSE(session_->BeforeNewWindow);
 }
 
 }  // namespace

@@ -114,8 +114,14 @@ export class Dialogs {
       const body = document.createElement('div');
       body.className = 'dialog-body';
       const b = d.bounds || {};
-      if (b.width) el.style.width = `${b.width}px`;
-      if (b.height) body.style.height = `${Math.max(40, b.height - 26)}px`;
+      // The form reports the size of this body back as its own: the body takes the form's size as
+      // it is (the frame adds its border and title around it), or each report would shrink it.
+      el.style.width = '';
+      if (b.width) body.style.width = `${b.width}px`;
+      if (b.height) {
+        body.style.height = `${Math.max(40, b.height)}px`;
+        body.style.flex = 'none';  // a flexible body would take its (empty) content's height
+      }
       el.append(body);
       this.app.controls.mount(body, d.id, true);
       if (fresh) this.#place(el, b.width, b.height);

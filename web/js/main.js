@@ -1,12 +1,13 @@
 // The display of Vellumtrace: draws the shell's windows and controls and sends the user's input
 // back. One page is the whole screen; every browser window of the shell is a window on it.
-import { fetchState, openStream, send } from './net.js';
+import { fetchState, openStream, send, hasToken } from './net.js';
 import { BrowserWindowView } from './windows.js';
 import { Controls } from './widgets.js';
 import { PageView } from './page.js';
 import { menuKey, anyMenuOpen, closeMenus } from './menus.js';
 import { Dialogs } from './dialogs.js';
 import { Tooltips } from './tooltip.js';
+import './htmledit.js';
 
 class App {
   constructor() {
@@ -22,6 +23,7 @@ class App {
 
   async start() {
     this.connection.hidden = false;
+    if (!hasToken()) throw new Error("open the address that 'vellumtrace run' printed.");
     const state = await fetchState();
     this.testHooks = !!state.testHooks;
     this.applyState(state);
@@ -127,6 +129,12 @@ class App {
       });
       this.embedded.set(browserId, view);
       view.load(0);
+    } else if (view.host !== host) {
+      // The control was drawn again while its old drawing was still on the page: the page moves
+      // into the new drawing (and loads the document as it is now).
+      view.host = host;
+      host.appendChild(view.frame);
+      view.reload();
     }
   }
 

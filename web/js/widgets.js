@@ -3,7 +3,9 @@
 // ids and the kind's own fields); this module keeps them by id and draws them, each element
 // marked with data-control=<name>. The user's input goes back to the control it belongs to.
 import { send } from './net.js';
-import { showMenu, captionNodes, closeMenus } from './menus.js';
+import { showMenu, captionNodes, closeMenus, MenuBar } from './menus.js';
+import { drawFontDialog, drawFolderDialog } from './commondialogs.js';
+import { drawGrid } from './grid.js';
 
 const FLOW_KINDS = new Set(['toolbar', 'statusbar', 'row']);
 
@@ -97,6 +99,14 @@ export class Controls {
     const d = this.store.get(id);
     if (!d) return null;
     const old = this.elements.get(id);
+    const own = KINDS[d.kind];
+    // Kinds that keep live content (an editable document) update their element in place.
+    if (old && own && own.update) {
+      old.hidden = d.visible === false;
+      old.classList.toggle('disabled', d.enabled === false);
+      own.update.call(this, old, d);
+      return old;
+    }
     const el = document.createElement(d.kind === 'edit' ? 'div' : 'div');
     el.className = `ctl ctl-${d.kind}`;
     el.dataset.id = String(d.id);
@@ -112,7 +122,7 @@ export class Controls {
     const childHost = draw.call(this, el, d) || el;
     for (const childId of d.children || []) {
       const c = this.store.get(childId);
-      if (!c || c.kind === 'popupmenu' || c.kind === 'mainmenu') continue;
+      if (!c || c.kind === 'popupmenu' || (c.kind === 'mainmenu' && d.kind !== 'form')) continue;
       const childEl = this.element(childId);
       if (childEl) childHost.append(childEl);
     }
@@ -125,7 +135,14 @@ export class Controls {
       event.preventDefault();
       event.stopPropagation();
       const p = this.app.desktopPoint(event.clientX, event.clientY);
-      this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...(event.target.closest('[data-node]') ? { node: Number(event.target.closest('[data-node]').dataset.node) } : {}) });
+      // The item under the pointer: a tree node, a list item or a grid row.
+      const at = {};
+      for (const [attr, key] of [['node', 'node'], ['index', 'index'], ['row', 'row']]) {
+        const hit = event.target.closest(`[data-${attr}]`);
+        if (hit && el.contains(hit)) at[key] = Number(hit.dataset[attr]);
+      }
+      if (d.kind === 'listbox' && at.index === undefined) at.index = -1;
+      this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...at });
     });
     if (old && old.parentNode) {
       old.replaceWith(el);
@@ -262,9 +279,9 @@ const KINDS = {
   },
   toolbar(el, d) { el.setAttribute('role', 'toolbar'); el.classList.toggle('show-captions', d.showCaptions !== false); },
   memo(el, d) { return KINDS.edit.call(this, el, d); },
-  fontdialog(el, d) {},
+  fontdialog(el, d) { return drawFontDialog(el, d, (i) => this.input(d, i)); },
   colordialog(el, d) {},
-  folderdialog(el, d) {},
+  folderdialog(el, d) { return drawFolderDialog(el, d, (i) => this.input(d, i)); },
   button(el, d) { return drawButton.call(this, el, d); },
   toolbutton(el, d) { return drawButton.call(this, el, d); },
   checkbutton(el, d) { return drawButton.call(this, el, d); },
@@ -304,7 +321,19 @@ const KINDS = {
       const input = document.createElement('input');
       const listId = `dl-${d.id}`;
       input.value = d.text || '';
-      input.disabled = d.enabled === false;
+      // A redraw while the user types keeps what is typed (the system hears of it by its own
+      // input events) and the caret.
+      const old = this.elements.get(d.id);
+      const typing = old && old.querySelector('input');
+      if (typing && document.activeElement === typing) {
+        input.value = typing.value;
+        const [start, end] = [typing.selectionStart, typing.selectionEnd];
+        requestAnimationFrame(() => {
+          if (!input.isConnected) return;
+          input.focus({ preventScroll: true });
+          input.setSelectionRange(start, end);
+        });
+      }
       input.setAttribute('list', listId);
       const datalist = document.createElement('datalist');
       datalist.id = listId;
@@ -313,11 +342,27 @@ const KINDS = {
         o.value = typeof text === 'string' ? text : (text.text || '');
         datalist.append(o);
       }
-      // Typing and the key that confirms it reach the box in the order they were made.
-      input.addEventListener('input', () => this.inputInOrder(d, { type: 'text', text: input.value }));
+      input.disabled = d.enabled === false;
+      input.addEventListener('input', (event) => {
+        // An entry picked from the list is a choice of that entry, not typing.
+        const items = (d.items || []).map((t) => (typeof t === 'string' ? t : (t.text || '')));
+        const index = event.inputType === 'insertReplacementText' ? items.indexOf(input.value) : -1;
+        this.input(d, index >= 0 ? { type: 'select', index } : { type: 'text', text: input.value });
+      });
       input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
-      input.addEventListener('keydown', (event) => keyInput.call(
-        { input: (dd, i) => this.inputInOrder(dd, i) }, d, event));
+      input.addEventListener('keydown', (event) => {
+        // Enter confirms the text as shown: the text goes first, so the key never overtakes it.
+        if (event.key === 'Enter') {
+          event.preventDefault();
+          const key = { type: 'key', key: 'Enter', ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey };
+          this.input(d, { type: 'text', text: input.value }).then(() => this.input(d, key));
+          return;
+        }
+        // Other keys edit the text as in any text box; the system hears of them as well.
+        if (['Escape', 'Delete', 'Insert', 'F1', 'F2'].includes(event.key) || (event.ctrlKey && event.key.length === 1)) {
+          this.input(d, { type: 'key', key: event.key, ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey });
+        }
+      });
       el.append(input, datalist);
     }
     return document.createElement('div');
@@ -418,35 +463,7 @@ const KINDS = {
     el.append(label);
     return document.createElement('div');
   },
-  grid(el, d) {
-    const table = document.createElement('table');
-    table.className = 'grid';
-    const head = document.createElement('tr');
-    for (const [i, c] of (d.columns || []).entries()) {
-      if (c.visible === false) continue;
-      const th = document.createElement('th');
-      th.textContent = c.caption || '';
-      th.addEventListener('click', () => this.input(d, { type: 'sort', column: i }));
-      if (c.width) th.style.width = `${c.width}px`;
-      head.append(th);
-    }
-    table.append(head);
-    (d.rows || []).forEach((row, r) => {
-      const tr = document.createElement('tr');
-      if (r === d.focusedRow) tr.classList.add('selected');
-      const shown = (row.cells || row).filter((_, i) => !d.columns || !d.columns[i] || d.columns[i].visible !== false);
-      for (const cell of shown) {
-        const td = document.createElement('td');
-        td.textContent = cell === null ? '' : String(cell);
-        tr.append(td);
-      }
-      tr.addEventListener('click', () => this.input(d, { type: 'select', row: r }));
-      tr.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', row: r }));
-      table.append(tr);
-    });
-    el.append(table);
-    return document.createElement('div');
-  },
+  grid(el, d) { return drawGrid.call(this, el, d); },
   browser(el, d) {
     const host = document.createElement('div');
     host.className = 'embedded-page';
@@ -457,8 +474,26 @@ const KINDS = {
   },
   messagebox(el, d) {},
   popupmenu() { return document.createElement('div'); },
-  mainmenu() { return document.createElement('div'); },
+  mainmenu(el, d) {
+    // A form's menu bar: its top-level items open their menus below them.
+    el.classList.add('bw-menubar');
+    const toItems = (items) => (items || []).map((i) => ({
+      ...i,
+      radio: !!i.group,
+      items: i.items && i.items.length ? toItems(i.items) : null,
+      pick: () => this.input(d, { type: 'choose', item: i.id }),
+    }));
+    new MenuBar(el, (d.items || []).filter((i) => i.visible !== false)
+      .map((i) => ({ caption: i.caption, name: i.name, items: toItems(i.items) })));
+    return document.createElement('div');
+  },
 };
+
+// Other modules draw their own kinds: `draw(el, d)` as above, and an optional `draw.update(el, d)`
+// that refreshes an element in place instead of drawing it anew.
+export function registerKind(kind, draw) {
+  KINDS[kind] = draw;
+}
 
 function drawButton(el, d) {
   if (d.style === 'separator') { el.classList.add('tb-separator'); return document.createElement('div'); }

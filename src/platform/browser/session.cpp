@@ -1,5 +1,7 @@
 #include "platform/browser/session.h"
 
+#include "platform/browser/mshtml.h"
+
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -401,7 +403,10 @@ class Dispatcher final : public LoadRequest {
 
 }  // namespace
 
-InternetSession::InternetSession() : cache_(&UrlCache::Process()) {}
+InternetSession::InternetSession() : cache_(&UrlCache::Process()) {
+  // Documents that show nowhere are made by the same library that loads pages.
+  RegisterHtmlDocumentClass();
+}
 
 InternetSession& InternetSession::Process() {
   static InternetSession* session = [] {

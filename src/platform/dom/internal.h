@@ -29,6 +29,10 @@ class TreeBuilder {
   // A fragment parsed as the content of `context` (null: as body content).
   static std::vector<NodePtr> ParseFragment(std::string_view utf8, const Element* context);
   static NodePtr MakeDoctype(std::string name);
+  // Replaces the parser behind ParseDocument for the whole process (benchmarks compare a peer
+  // parser this way; null restores ours). Answers the previous one. Not for use while parsing.
+  using DocumentParser = std::shared_ptr<DocumentNode> (*)(std::string_view utf8);
+  static DocumentParser SetDocumentParser(DocumentParser parser);
 
   // Raw edits for a parser building a new, detached tree: no checks, no change notes. `before`
   // is a child of `parent` or null (append); children are searched from the end.

@@ -30,6 +30,9 @@ struct DocumentInfo {
 
 struct ParseOptions {
   std::size_t max_tree_depth = kMaxTreeDepth;
+  // A TEMPLATE with shadowrootmode "open" or "closed" on a host that can take a shadow root
+  // becomes that shadow root, which is not part of the tree (as in a browser's page).
+  bool declarative_shadow_roots = false;
 };
 
 // A whole document: a document node holding the doctype, comments and the HTML element.

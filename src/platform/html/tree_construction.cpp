@@ -775,9 +775,9 @@ TreeConstruction::Place TreeConstruction::AppropriatePlace(Element* override_tar
     Element* table = open_[static_cast<std::size_t>(last_table)];
     if (table->parent()) return {table->parent(), table};
     place = {open_[static_cast<std::size_t>(last_table) - 1], nullptr};
-  } else if (open_.size() > options_.max_tree_depth && target->parent() &&
+  } else if (open_.size() >= options_.max_tree_depth && target->parent() &&
              target->parent()->IsElement()) {
-    // Past the depth browsers allow, content goes beside the current node.
+    // At the depth browsers allow (kMaxTreeDepth elements), content goes beside the current node.
     place.parent = target->parent();
   }
   if (Element* e = dom::AsElement(place.parent); e && IsHtml(e, template_)) {

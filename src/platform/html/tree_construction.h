@@ -133,6 +133,7 @@ class TreeConstruction {
   void InsertCharacters(std::string_view text);
   void InsertComment(std::string text, dom::Node* parent = nullptr);
   void GenericTextElement(Token& t, Tokenizer::State state);
+  bool AttachDeclarativeShadowRoot(Token& t);
   void AddMissingAttributes(dom::Element* e, std::vector<dom::Attribute>& attrs);
 
   // Active formatting elements (null entries are markers).
@@ -172,6 +173,7 @@ class TreeConstruction {
   std::vector<std::pair<dom::Element*, dom::ElementPtr>> templates_;  // template -> content
   std::unordered_map<const dom::Element*, dom::Node*> content_of_;
   bool selectedcontent_seen_ = false;
+  std::unordered_set<const dom::Element*> shadow_hosts_;
   std::vector<dom::NodePtr> detached_;  // removed by the parser, perhaps still referenced
   std::unordered_map<const dom::Element*, int> select_state_;
 };

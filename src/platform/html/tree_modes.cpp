@@ -1,6 +1,7 @@
 // The insertion modes of tree construction, one function each (characters are handled in
 // TreeConstruction::ProcessChars).
 #include <algorithm>
+#include <iterator>
 
 #include "platform/html/foreign.h"
 #include "platform/html/tree_construction.h"
@@ -147,7 +148,7 @@ void TreeConstruction::InHead(Token& t) {
       case script_:
         return GenericTextElement(t, S::kScriptData);
       case template_:
-        InsertHtmlElement(t);
+        if (!AttachDeclarativeShadowRoot(t)) InsertHtmlElement(t);
         InsertMarker();
         frameset_ok_ = false;
         mode_ = M::kInTemplate;
@@ -183,6 +184,29 @@ void TreeConstruction::InHead(Token& t) {
   Pop();
   mode_ = M::kAfterHead;
   ProcessIn(mode_, t);
+}
+
+// A template that declares a shadow root for the element it is in goes on the stack but not in
+// the tree: its content is the host's shadow tree.
+bool TreeConstruction::AttachDeclarativeShadowRoot(Token& t) {
+  if (!options_.declarative_shadow_roots) return false;
+  const std::string* mode = t.Attr("shadowrootmode");
+  if (!mode || !(EqualsIgnoreCase(*mode, "open") || EqualsIgnoreCase(*mode, "closed"))) {
+    return false;
+  }
+  Element* host = AdjustedCurrent();
+  if (host == open_[0] || host->ns() != Namespace::kHtml) return false;
+  const std::string& name = host->localName();
+  static constexpr Tag kHosts[] = {article_, aside_, blockquote_, body_, div_,     footer_,
+                                   h1_,      h2_,    h3_,         h4_,   h5_,      h6_,
+                                   header_,  main_,  nav_,        p_,    section_, span_};
+  bool valid = name.find('-') != std::string::npos ||
+               std::find(std::begin(kHosts), std::end(kHosts), TagOf(host)) != std::end(kHosts);
+  if (!valid || !shadow_hosts_.insert(host).second) return false;
+  dom::ElementPtr templ = CreateElement(t, Namespace::kHtml);
+  Push(templ.get());
+  detached_.push_back(std::move(templ));
+  return true;
 }
 
 void TreeConstruction::InHeadNoscript(Token& t) {
@@ -291,7 +315,8 @@ void TreeConstruction::InBodyStart(Token& t) {
       return AddMissingAttributes(open_[1], t.attrs);
     case frameset_: {
       if (open_.size() < 2 || !IsHtml(open_[1], body_) || !frameset_ok_) return;
-      dom::NodePtr body = TreeBuilder::DetachRaw(open_[1]);
+      // The list of formatting elements may still name elements of the body: keep them alive.
+      detached_.push_back(TreeBuilder::DetachRaw(open_[1]));
       while (open_.size() > 1) Pop();
       InsertHtmlElement(t);
       mode_ = M::kInFrameset;

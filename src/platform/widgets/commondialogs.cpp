@@ -49,7 +49,10 @@ bool CloseWith(Form& form, const Json& input, Take take) {
 
 // ---- FontDialog ----
 
-FontDialog::FontDialog(std::string name) : Form("fontdialog", std::move(name), nullptr) {}
+FontDialog::FontDialog(std::string name) : Form("fontdialog", std::move(name), nullptr) {
+  SetCaption("Font");
+  SetBounds({0, 0, 360, 230});
+}
 
 void FontDialog::SetFamily(const std::string& family) {
   family_ = family;
@@ -114,7 +117,9 @@ bool ColorDialog::HandleOwnInput(const std::string& type, const Json& input) {
 
 // ---- FolderDialog ----
 
-FolderDialog::FolderDialog(std::string name) : Form("folderdialog", std::move(name), nullptr) {}
+FolderDialog::FolderDialog(std::string name) : Form("folderdialog", std::move(name), nullptr) {
+  SetBounds({0, 0, 420, 360});
+}
 
 void FolderDialog::SetFolder(const std::string& folder) {
   folder_ = folder;

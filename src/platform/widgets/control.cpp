@@ -5,6 +5,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "platform/msgloop/unwind.h"
 #include "platform/widgets/dialogs.h"
 
 namespace vt::widgets {
@@ -396,6 +397,8 @@ void HandleException(const std::exception& error) {
 }
 
 bool RunGuarded(const std::function<void()>& fn) {
+  // A handler may close the object it belongs to; that object is freed once the handler is done.
+  msgloop::LoopScope scope;
   try {
     fn();
     return true;

@@ -212,7 +212,8 @@ void SetWindowControl(std::uintptr_t window, Control* control);
 Control* WindowControl(std::uintptr_t window);
 
 // The handler of failures that no one else caught: shows an error message box captioned with
-// the application title. RunGuarded runs `fn` under it and returns false when it failed.
+// the application title. RunGuarded runs `fn` under it and returns false when it failed; every
+// control event and timer handler runs so, under a msgloop::LoopScope.
 void HandleException(const std::exception& error);
 bool RunGuarded(const std::function<void()>& fn);
 void SetApplicationTitle(const std::string& title);
