@@ -177,6 +177,7 @@ void TBandForm::BuildLayout() {
   BuildMainMenu();
   BuildSearchTab();
   BuildFilterViews();
+  BuildBrowserIconItem();
 }
 
 void TBandForm::BuildMainMenu() {
