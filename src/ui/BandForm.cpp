@@ -10,6 +10,7 @@
 #include "platform/dom/document.h"
 #include "platform/msgloop/unwind.h"
 #include "platform/registry/registry.h"
+#include "storage/SnippetStore.h"
 #include "storage/datamodule.h"
 #include "storage/help_page.h"
 #include "storage/urlRecords.h"
@@ -63,6 +64,7 @@ TBandForm::TBandForm(com::HWND parent, TDataModule1& data_module, TmyDOM& sessio
     box->SetSorted(true);
     box->Loaded();
   }
+  BuildSnippetTab();
 
   // Bind the page session.
   SessionList::Add(&session_);
@@ -383,15 +385,15 @@ void TBandForm::StartUp() {
     LoadSearchField();
     DBTL1.SetDataSource(session_.SnippetSource);
     RegCombo1.SetText(registry_.ReadString(settings::SN_FilterText));
+    snippet_filter_request_ = false;
+    ApplySnippetFilter();
     RegCombo2.SetText(registry_.ReadString(settings::Search_FilterText));
     search_list_request_ = false;
     search_list_counter_ = 0;
     SearchNow();
     Timer1.SetEnabled(true);
-    const int selected = registry_.ReadIntegerDefault(settings::SNIPPET_selected, 0);
-    if (selected > 0) {
-      if (auto node = DBTL1.FindNodeByKey(selected)) DBTL1.SetFocusedNode(node);
-    }
+    FocusSnippet(session_, registry_.ReadIntegerDefault(settings::SNIPPET_selected,
+                                                        settings::kSNIPPET_selectedDefault));
     sb_menu.SetEnabled(true);
     sb_Filter.SetEnabled(true);
     sb_IndexPage.SetEnabled(true);

@@ -137,6 +137,22 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::PopupMenu Popup_TvFilter{"Popup_TvFilter"};
   widgets::Timer Timer1{"Timer1"};
 
+  // ---- the Snippets tab (BandForm_snippets.cpp)
+  widgets::Edit Edit7{"Edit7", &DBTL1};  // the rename box, placed over a node while in use
+  widgets::PopupMenu Popup_TvSnippets{"Popup_TvSnippets"};
+  // Filters the snippet tree by the chosen field and text, then focuses the saved snippet.
+  void ApplySnippetFilter();
+  // The field list's change handler (also run on every completed page while it is "Domain").
+  void SnippetFilterFieldChange();
+  // Raises the deferred snippet-filter request (Enter or a choice in RegCombo1).
+  void RequestSnippetFilter();
+  void StartSnippetRename();
+  void FinishSnippetRename();
+  void DeleteSelectedSnippets();
+  void AddRootSnippet();
+  void AddEmptySnippet();
+  void ShowSnippetProperties();
+  void SnippetMenuPopup();
   // ---- Search tab (BandForm_search.cpp)
   // Refreshes the candidate list lb1 from the search field and RegCombo2's text. Failures are
   // shown on the status bar ("SearchNow"); the list keeps what it was given before the failure.
@@ -174,6 +190,13 @@ class TBandForm : public widgets::Form, public BandWindow {
   void FilterToggle();
   void FilterTreeClick();
   void BuildMainMenu();
+  void BuildSnippetTab();
+  void BuildSnippetMenu();
+  void SnippetTreeSelectionChanged();
+  void SnippetTreeKeyDown(widgets::KeyEvent& key);
+  void SnippetFilterBoxKeyDown(widgets::KeyEvent& key);
+  // The deferred snippet filter: true when it ran on this tick.
+  bool SnippetFilterTick();
   // The "Tools" submenu and its commands (BandForm_tools.cpp).
   void BuildToolsMenu();
   // "Add Icon to Browser", last in Tools.
@@ -213,6 +236,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   bool torn_down_ = false;
   int snippet_selection_counter_ = 0;
   int filter_preview_counter_ = 0;
+  bool snippet_filter_request_ = false;
+  int rename_key_ = 0;  // the snippet whose name Edit7 edits
+  int snippet_filter_counter_ = 0;
   std::string last_page_url_;
   bool band_width_changed_ = false;
   std::string help_file_;

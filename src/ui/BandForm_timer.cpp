@@ -74,6 +74,7 @@ void TBandForm::Timer1Timer() {
       SearchNow();
       if (torn_down_) return;
     }
+    SnippetFilterTick();
 
     // 3. Status indicator.
     ShowStatus();
@@ -110,6 +111,7 @@ void TBandForm::Timer1Timer() {
       session_.Parsing = false;
       session_.RefreshDocuments();
       last_page_url_ = browser ? browser->LocationURL() : std::string();
+      if (Drop_SnippetFilterField.ItemIndex() == 1) SnippetFilterFieldChange();  // "Domain"
       session_.ParseDocument();
       if (torn_down_) return;  // the bar was closed while the parse let the loop run
       if (session_.Document && doc_host_handler_) {

@@ -47,6 +47,8 @@ export class Controls {
     for (const id of redraw) {
       const d = this.store.get(id);
       if (!d) continue;
+      // A tree is not redrawn under a drag that started in it: the drag would lose its source.
+      if (this.dragSource === id) { this.dragDeferred = true; continue; }
       if (this.elements.has(id)) this.#render(id);
       if (d.kind === 'popupmenu') this.#popup(d);
     }
@@ -55,6 +57,11 @@ export class Controls {
   }
 
   get(id) { return this.store.get(id); }
+
+  // Draws a control again from its stored description (after a drag held its redraw back).
+  redrawLater(id) {
+    requestAnimationFrame(() => { if (this.elements.has(id)) this.#render(id); });
+  }
   topLevel() { return [...this.store.values()].filter((d) => d.parent === null || d.parent === undefined); }
 
   // Draws the tree of control `id` inside `host` (or empties it for null).
@@ -78,6 +85,14 @@ export class Controls {
 
   input(d, input) {
     return send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
+  }
+
+  // Like input, but after every earlier inputInOrder of the same control has been answered.
+  inputInOrder(d, input) {
+    this.chains = this.chains || new Map();
+    const next = (this.chains.get(d.id) || Promise.resolve()).then(() => this.input(d, input));
+    this.chains.set(d.id, next);
+    return next;
   }
 
   #render(id) {
@@ -270,8 +285,8 @@ const KINDS = {
   button(el, d) { return drawButton.call(this, el, d); },
   toolbutton(el, d) { return drawButton.call(this, el, d); },
   checkbutton(el, d) { return drawButton.call(this, el, d); },
-  treelist(el, d) { drawTree.call(this, el, d); return document.createElement('div'); },
-  dbtreelist(el, d) { drawTree.call(this, el, d); return document.createElement('div'); },
+  treelist(el, d) { drawTree.call(this, el, d); return treeOverlay(el); },
+  dbtreelist(el, d) { drawTree.call(this, el, d); return treeOverlay(el); },
   listbox(el, d) {
     const list = document.createElement('ul');
     list.className = 'listbox';
@@ -380,10 +395,21 @@ const KINDS = {
     input.value = d.text || '';
     input.readOnly = !!d.readOnly;
     input.disabled = d.enabled === false;
-    input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value, selStart: input.selectionStart }));
-    input.addEventListener('keydown', (event) => keyInput.call(this, d, event));
-    input.addEventListener('focus', () => this.input(d, { type: 'focus' }));
+    // The box's inputs reach the control in the order they were made: the text typed, then the
+    // key that ends the edit, then leaving the box.
+    const inOrder = (i) => this.inputInOrder(d, i);
+    input.addEventListener('input', () => inOrder({ type: 'text', text: input.value, selStart: input.selectionStart }));
+    input.addEventListener('keydown', (event) => {
+      const keys = ['Enter', 'Escape', 'Delete', 'Insert', 'Tab', 'F2', 'F1'];
+      if (!keys.includes(event.key) && !(event.ctrlKey && event.key.length === 1)) return;
+      if (d.over) event.stopPropagation();
+      inOrder({ type: 'key', key: event.key, ctrl: event.ctrlKey, shift: event.shiftKey, alt: event.altKey });
+      if (event.key !== 'Tab') event.preventDefault();
+    });
+    input.addEventListener('focus', () => inOrder({ type: 'focus' }));
+    input.addEventListener('blur', () => { if (d.over) inOrder({ type: 'blur' }); });
     el.append(input);
+    if (d.over) requestAnimationFrame(() => placeOverNode.call(this, el, input, d));
     return document.createElement('div');
   },
   pagecontrol(el, d) {
@@ -522,6 +548,40 @@ function keyInput(d, event) {
   if (event.key !== 'Tab') event.preventDefault();
 }
 
+function selectedIds(nodes, out = []) {
+  for (const n of nodes || []) {
+    if (n.selected) out.push(n.id);
+    selectedIds(n.children, out);
+  }
+  return out;
+}
+
+// Controls placed inside a tree (a rename box over a node) live in a layer over it.
+function treeOverlay(el) {
+  const layer = document.createElement('div');
+  layer.className = 'tree-overlay';
+  el.append(layer);
+  return layer;
+}
+
+// Puts an edit box over the text cell of a tree node (its "over" field), selected and focused.
+function placeOverNode(el, input, d) {
+  const treeEl = this.elements.get(d.over.control);
+  const cell = treeEl && treeEl.querySelector(`.tree-node[data-node="${d.over.node}"] .tree-text`);
+  if (!cell || !el.isConnected) return;
+  const base = treeEl.getBoundingClientRect();
+  const r = cell.getBoundingClientRect();
+  Object.assign(el.style, {
+    position: 'absolute', zIndex: 5,
+    left: `${r.left - base.left - 2}px`, top: `${r.top - base.top - 2}px`,
+    width: `${Math.max(80, base.right - r.left - 6)}px`, height: `${r.height + 4}px`,
+  });
+  if (d.focused && document.activeElement !== input) {
+    input.focus();
+    input.select();
+  }
+}
+
 function drawTree(el, d) {
   const tree = document.createElement('div');
   tree.className = 'tree';
@@ -552,7 +612,7 @@ function drawTree(el, d) {
       if (n.id === d.focusedNode) row.classList.add('focused-node');
       const twisty = document.createElement('span');
       twisty.className = 'twisty';
-      const hasKids = n.children && n.children.length;
+      const hasKids = (n.children && n.children.length) || n.childCount;
       twisty.textContent = hasKids ? (n.expanded ? '▾' : '▸') : '';
       twisty.addEventListener('click', (event) => {
         event.stopPropagation();
@@ -582,12 +642,22 @@ function drawTree(el, d) {
         text.replaceWith(editor);
         requestAnimationFrame(() => editor.focus());
       }
-      row.addEventListener('click', () => this.input(d, { type: 'click', node: n.id }));
+      row.addEventListener('click', (event) => this.input(d, {
+        type: 'click', node: n.id, ctrl: event.ctrlKey || event.metaKey, shift: event.shiftKey,
+      }));
       row.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', node: n.id }));
       row.draggable = true;
       row.addEventListener('dragstart', (event) => {
-        event.dataTransfer.setData('text/x-vt-nodes', JSON.stringify({ control: d.id, nodes: [n.id] }));
+        // A selected node takes the whole selection along.
+        const nodes = n.selected ? selectedIds(d.nodes) : [n.id];
+        event.dataTransfer.setData('text/x-vt-nodes', JSON.stringify({ control: d.id, nodes }));
+        this.dragSource = d.id;
         this.input(d, { type: 'dragstart', node: n.id });
+      });
+      row.addEventListener('dragend', () => {
+        this.dragSource = null;
+        this.input(d, { type: 'dragend' });
+        if (this.dragDeferred) { this.dragDeferred = false; this.redrawLater(d.id); }
       });
       row.addEventListener('dragover', (event) => event.preventDefault());
       row.addEventListener('drop', (event) => {

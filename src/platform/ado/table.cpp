@@ -1,5 +1,8 @@
 #include "platform/ado/table.h"
 
+#include <algorithm>
+#include <set>
+
 namespace vt::ado {
 namespace {
 
@@ -468,9 +471,148 @@ void Table::Delete() {
   Notify(DataEvent::Deleted);
 }
 
+void Table::ScanFields(std::string_view fields,
+                       const std::function<void(const std::vector<Variant>& values)>& fn) {
+  CheckActive();
+  std::vector<int> wanted;
+  std::string sql = "SELECT ";
+  for (const auto& name : SplitFieldList(fields)) {
+    int i = FindFieldIndex(name);
+    if (i < 0)
+      throw AdoError(ErrorKind::NotFound, table_name_ + ": Field '" + name + "' not found");
+    const FieldDef& f = fields_[static_cast<size_t>(i)];
+    sql += (wanted.empty() ? "" : ", ") + (f.kind == FieldKind::AutoNumber ? "rowid" : Col(f));
+    wanted.push_back(i);
+  }
+  if (wanted.empty()) throw AdoError(ErrorKind::State, table_name_ + ": no field to read");
+  sql += " FROM [" + table_name_ + "]" + Where("") + order_by_;
+  // An uncached statement: a callback may use the table (and its cached statements) meanwhile.
+  auto st = connection_->PrepareOnce(sql);
+  auto params = FilterParams();
+  for (size_t i = 0; i < params.size(); ++i) st->Bind(static_cast<int>(i) + 1, params[i]);
+  std::vector<Variant> values(wanted.size());
+  while (st->Step()) {
+    for (size_t k = 0; k < wanted.size(); ++k)
+      values[k] =
+          FromStorage(fields_[static_cast<size_t>(wanted[k])], st->Column(static_cast<int>(k)));
+    fn(values);
+  }
+}
+
+bool Table::CurrentRowInFilter() {
+  CheckActive();
+  if (eof_ && bof_) return false;
+  if (!filtered_ || filter_sql_.sql.empty()) return true;
+  std::vector<Variant> params = FilterParams();
+  params.push_back(Variant(rowid_));
+  Statement& st = connection_->Prepare("SELECT 1 FROM [" + table_name_ + "]" + Where("rowid = ?"));
+  for (size_t i = 0; i < params.size(); ++i) st.Bind(static_cast<int>(i) + 1, params[i]);
+  bool in = st.Step();
+  st.Reset();
+  return in;
+}
+
+int Table::DeleteKeys(std::string_view key_field, const std::vector<Variant>& keys) {
+  CheckBrowse();
+  int i = FindFieldIndex(key_field);
+  if (i < 0)
+    throw AdoError(ErrorKind::NotFound,
+                   table_name_ + ": Field '" + std::string(key_field) + "' not found");
+  const FieldDef& f = fields_[static_cast<size_t>(i)];
+  const std::string col = f.kind == FieldKind::AutoNumber ? "rowid" : Col(f);
+  constexpr size_t kChunk = 500;
+  int deleted = 0;
+  connection_->Execute("SAVEPOINT delete_keys");
+  try {
+    for (size_t from = 0; from < keys.size(); from += kChunk) {
+      const size_t n = std::min(kChunk, keys.size() - from);
+      std::string sql = "DELETE FROM [" + table_name_ + "] WHERE " + col + " IN (?";
+      for (size_t k = 1; k < n; ++k) sql += ", ?";
+      sql += ")";
+      Statement& st = connection_->Prepare(sql);
+      for (size_t k = 0; k < n; ++k) st.Bind(static_cast<int>(k) + 1, keys[from + k]);
+      st.Step();
+      st.Reset();
+      deleted += connection_->Changes();
+    }
+    connection_->Execute("RELEASE delete_keys");
+  } catch (...) {
+    try {
+      connection_->Execute("ROLLBACK TO delete_keys");
+      connection_->Execute("RELEASE delete_keys");
+    } catch (const std::exception&) {
+    }
+    throw;
+  }
+  // Where the cursor stood on a deleted row, the row after it (in order) becomes current.
+  if (!(eof_ && bof_) && !ReadRowId(rowid_)) {
+    if (!Step(true) && !Step(false))
+      SetEmpty();
+    else
+      eof_ = bof_ = false;
+  }
+  Notify(DataEvent::Deleted);
+  return deleted;
+}
+
+std::vector<Variant> Table::SubtreeKeys(std::string_view key_field, std::string_view parent_field,
+                                        const std::vector<Variant>& roots) {
+  CheckActive();
+  const std::string key = ColumnSql(key_field);
+  const std::string parent = ColumnSql(parent_field);
+  std::vector<Variant> out;
+  std::set<int64_t> seen;
+  constexpr size_t kChunk = 500;
+  for (size_t from = 0; from < roots.size(); from += kChunk) {
+    const size_t n = std::min(kChunk, roots.size() - from);
+    std::string marks = "?";
+    for (size_t k = 1; k < n; ++k) marks += ", ?";
+    auto st = connection_->PrepareOnce(
+        "WITH RECURSIVE down(k) AS (SELECT " + key + " FROM [" + table_name_ + "] WHERE " + key +
+        " IN (" + marks + ") UNION SELECT t." + key + " FROM [" + table_name_ +
+        "] t JOIN down ON t." + parent + " = down.k) SELECT k FROM down");
+    for (size_t k = 0; k < n; ++k) st->Bind(static_cast<int>(k) + 1, roots[from + k]);
+    while (st->Step()) {
+      Variant v = st->Column(0);
+      if (seen.insert(v.AsInt64()).second) out.push_back(v);
+    }
+  }
+  return out;
+}
+
+std::string Table::ColumnSql(std::string_view name) const {
+  int i = FindFieldIndex(name);
+  if (i < 0)
+    throw AdoError(ErrorKind::NotFound,
+                   table_name_ + ": Field '" + std::string(name) + "' not found");
+  const FieldDef& f = fields_[static_cast<size_t>(i)];
+  return f.kind == FieldKind::AutoNumber ? std::string("rowid") : Col(f);
+}
+
+bool Table::ParentChainReaches(std::string_view key_field, std::string_view parent_field,
+                               const Variant& from, const Variant& to) {
+  CheckActive();
+  const std::string key = ColumnSql(key_field);
+  const std::string parent = ColumnSql(parent_field);
+  // UNION (not UNION ALL) drops keys met before, so a circle ends the walk.
+  Statement& st = connection_->Prepare("WITH RECURSIVE up(k) AS (SELECT ? UNION SELECT t." +
+                                       parent + " FROM [" + table_name_ + "] t JOIN up ON t." +
+                                       key + " = up.k WHERE t." + parent +
+                                       " IS NOT NULL) SELECT 1 FROM up WHERE k = ? LIMIT 1");
+  st.Bind(1, from);
+  st.Bind(2, to);
+  bool found = st.Step();
+  st.Reset();
+  return found;
+}
+
 void Table::Requery() {
   CheckBrowse();
-  First();
+  // One event for observers: the re-read, not a scroll before it.
+  if (!Fetch(select_ + Where("") + order_by_ + " LIMIT 1", FilterParams()))
+    SetEmpty();
+  else
+    bof_ = true;
   Notify(DataEvent::Refreshed);
 }
 

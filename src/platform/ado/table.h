@@ -11,6 +11,7 @@
 // Declared fields: when any are declared, Open fails unless every one of them is a column of the
 // table, and only they are fields of the data set; otherwise every column is a field.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,30 @@ class Table : public DataSet {
   void Cancel() override;
   void Delete() override;
 
+  // Calls fn with the values of `fields` (';'-separated) of every row within the filter, in the
+  // table's order, with one statement; the cursor does not move. Reads no other column, so a
+  // caller that needs only keys and names never reads the rows' large texts.
+  void ScanFields(std::string_view fields,
+                  const std::function<void(const std::vector<Variant>& values)>& fn);
+  // Whether the current row passes the filter (true without a filter; false at Eof).
+  bool CurrentRowInFilter();
+  // Deletes every row whose `key_field` is one of `keys`, in one transaction: all of them or,
+  // when the engine refuses, none (the error is thrown). When the current row is among them the
+  // cursor moves to the next row left (else the one before). Raises Deleted once. Returns the
+  // number of rows deleted.
+  int DeleteKeys(std::string_view key_field, const std::vector<Variant>& keys);
+
+  // Whether following the parent links (`parent_field` naming a row's `key_field`) up from the
+  // row with key `from` meets the key `to` (from == to counts), over all rows regardless of the
+  // filter. Circles in the links end the walk. The cursor does not move.
+  bool ParentChainReaches(std::string_view key_field, std::string_view parent_field,
+                          const Variant& from, const Variant& to);
+
+  // The keys of the rows `roots` and of every row below them (rows whose parent links lead up to
+  // one of them), over all rows regardless of the filter; each key once.
+  std::vector<Variant> SubtreeKeys(std::string_view key_field, std::string_view parent_field,
+                                   const std::vector<Variant>& roots);
+
   // Re-reads the table and moves to its first row.
   void Requery();
   // Re-reads the current row (the first row when it is gone).
@@ -102,6 +127,8 @@ class Table : public DataSet {
     std::vector<int> fields;  // indexes into fields_ (empty: rowid order only)
   };
   void CheckConnected() const;
+  // The SQL name of a field's column ("rowid" for the auto number); throws for an unknown field.
+  std::string ColumnSql(std::string_view name) const;
   void CheckBrowseIfActive();
   void BuildOrder();
   std::vector<Variant> FilterParams() const;

@@ -7,6 +7,11 @@ namespace vt::widgets {
 
 DataLink::DataLink(Handlers handlers) : handlers_(std::move(handlers)) {}
 
+void DataLink::SetRowHandlers(std::function<void()> row_posted, std::function<void()> reread) {
+  row_posted_ = std::move(row_posted);
+  reread_ = std::move(reread);
+}
+
 DataLink::~DataLink() {
   SetSource(nullptr);
 }
@@ -32,9 +37,21 @@ bool DataLink::Writing() const {
 void DataLink::OnData(ado::DataEvent event) {
   if (syncing_) return;
   switch (event) {
-    case ado::DataEvent::Opened:
-    case ado::DataEvent::Refreshed:
     case ado::DataEvent::Posted:
+      if (row_posted_) {
+        row_posted_();
+        break;
+      }
+      if (handlers_.rows_changed) handlers_.rows_changed();
+      break;
+    case ado::DataEvent::Refreshed:
+      if (reread_) {
+        reread_();
+        break;
+      }
+      if (handlers_.rows_changed) handlers_.rows_changed();
+      break;
+    case ado::DataEvent::Opened:
     case ado::DataEvent::Deleted:
     case ado::DataEvent::Closed:
       if (handlers_.rows_changed) handlers_.rows_changed();

@@ -33,6 +33,10 @@ class DataLink {
   DataLink(const DataLink&) = delete;
   DataLink& operator=(const DataLink&) = delete;
 
+  // Tells a posted row and a re-read apart from the other changes (instead of rows_changed):
+  // `row_posted` runs with the posted row current; `reread` when the data set was read again.
+  void SetRowHandlers(std::function<void()> row_posted, std::function<void()> reread);
+
   // Binds to the data set of `source` (nullptr unbinds). Raises no handler.
   void SetSource(ado::DataSource* source);
   ado::DataSource* Source() const { return source_; }
@@ -71,6 +75,8 @@ class DataLink {
   void OnData(ado::DataEvent event);
 
   Handlers handlers_;
+  std::function<void()> row_posted_;
+  std::function<void()> reread_;
   ado::DataSource* source_ = nullptr;
   ado::DataSet* bound_ = nullptr;
   int listener_ = 0;

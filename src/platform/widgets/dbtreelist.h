@@ -5,15 +5,19 @@
 // reachable. Column 0 shows the display field, column 1 holds the key as decimal text (so
 // TreeNode::Value() is the key), further columns the extra fields given.
 //
-// The focused node and the data set's current row follow each other. The nodes are rebuilt when
-// the data set is opened, refreshed, or a row is posted or deleted (never while a row is being
-// written: moving the cursor then would post it), and on FullRefresh(). Expansion and focus
-// survive a rebuild where their rows do.
+// The focused node and the data set's current row follow each other. The nodes are built from
+// the data set when it is opened, re-read or closed, and on FullRefresh() (never while a row is
+// being written: moving the cursor then would post it); a rebuild keeps the focused node where its
+// row remains, and expansion and selection too. A table is read with one statement of the key,
+// parent, display and extra fields only. A row that is posted changes, adds or moves only its own
+// node, so a table of many large rows is not read again for each change.
 //
 // The tree writes the data set itself for: re-parenting by drag and drop (the parent field of each
-// dropped row becomes the target's key), renaming in its own editor (the display field), and
-// DeleteSelection (the selected rows and every row below them).
+// dropped row becomes the target's key; a drop that would put a row below itself, as the data set
+// links the rows, is refused), renaming in its own editor (the display field), and
+// DeleteSelection (the selected rows and every row below them, in one transaction for a table).
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,7 +45,8 @@ class DBTreeList : public TreeList {
   const std::string& ParentField() const { return parent_field_; }
   const std::string& DisplayField() const { return display_field_; }
 
-  // Rebuilds the nodes from the data set now (or once the row being written is posted).
+  // Rebuilds the nodes from the data set now (or once the row being written is posted); the
+  // focused node stays where its row remains, and the cursor goes back to it.
   void FullRefresh();
   // The node of the row with that key; empty when none.
   TreeNode FindNodeByKey(int key) const;
@@ -59,7 +64,24 @@ class DBTreeList : public TreeList {
   void NodesDropped(TreeNode target, std::vector<TreeNode> nodes) override;
 
  private:
-  void Rebuild();
+  struct Row {
+    int key = 0;
+    std::optional<int> parent;
+    std::vector<std::string> texts;  // display, key, extras
+  };
+  // The current row of the data set as a node's content; false at Eof or without a key field.
+  bool ReadCurrentRow(Row& row);
+  // Adds the node of a row that was not shown (at its place in key order) or updates and, when
+  // its parent changed, moves the node of one that was.
+  void RowPosted();
+  // Places `node` below `parent` (root when empty) among its siblings in key order.
+  void PlaceInKeyOrder(TreeNode node, const TreeNode& parent);
+  TreeNode InsertInKeyOrder(const TreeNode& parent, int key, const std::string& text);
+  ado::DataSet* bound() const { return link_.DataSet(); }
+  // Rebuilds now, or once the row being written is posted. keep_focus: the focused node stays
+  // where its row remains; otherwise the current row decides.
+  void Reload(bool keep_focus);
+  void Rebuild(bool keep_focus);
   void FollowCurrentRow();
   bool LocateKey(int key);  // moves the data set to the row; false when there is none
   bool WriteField(int key, const std::string& field, const ado::Variant& value);

@@ -264,6 +264,15 @@ TreeList::~TreeList() {
 
 void TreeList::SetColumns(std::vector<TreeColumn> columns) {
   columns_ = std::move(columns);
+  SaveLayout();
+  Changed();
+}
+
+void TreeList::SetColumnWidth(int column, int width) {
+  if (column < 0 || static_cast<size_t>(column) >= columns_.size() || width < 0) return;
+  if (columns_[static_cast<size_t>(column)].width == width) return;
+  columns_[static_cast<size_t>(column)].width = width;
+  SaveLayout();
   Changed();
 }
 
@@ -371,6 +380,10 @@ void TreeList::Clear() {
 }
 
 bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent) {
+  return MoveTo(handle, new_parent, TreeNode());
+}
+
+bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent, const TreeNode& before) {
   auto node = handle.Lock();
   if (!node || node->tree != this) return false;
   auto parent = new_parent.Lock();
@@ -381,7 +394,14 @@ bool TreeList::MoveTo(const TreeNode& handle, const TreeNode& new_parent) {
   auto& old_siblings = SiblingsOf(node->parent);
   old_siblings.erase(old_siblings.begin() + IndexIn(old_siblings, node.get()));
   node->parent = parent.get();
-  SiblingsOf(node->parent).push_back(node);
+  auto& siblings = SiblingsOf(node->parent);
+  auto b = before.Lock();
+  int at = b && b.get() != node.get() ? IndexIn(siblings, b.get()) : -1;
+  if (at < 0) {
+    siblings.push_back(node);
+  } else {
+    siblings.insert(siblings.begin() + at, node);
+  }
   Changed();
   return true;
 }
@@ -561,10 +581,44 @@ TreeNode TreeList::InputNode(const Json& input, const char* key) const {
 
 void TreeList::DoClick(const Json& input) {
   if (TreeNode node = InputNode(input)) {
-    Select(node, JsonBool(input, "ctrl", false));
+    if (!ExtendSelection(node, input)) Select(node);
     SetFocusedNode(node);
   }
   Raise(OnClick, *this);
+}
+
+bool TreeList::ExtendSelection(const TreeNode& node, const Json& input) {
+  if (!multi_select_) return false;
+  if (JsonBool(input, "shift", false)) {
+    // Everything shown between the focused node and the clicked one, in display order.
+    TreeNode anchor = FocusedNode();
+    if (!anchor) return false;
+    std::vector<TreeNode> range;
+    bool inside = false;
+    ForEachNode([&](const TreeNode& n) {
+      for (TreeNode p = n.Parent(); p; p = p.Parent()) {
+        if (!p.Expanded()) return true;  // hidden below a collapsed node
+      }
+      const bool end = n == anchor || n == node;
+      if (!inside && !end) return true;
+      range.push_back(n);
+      if (inside && end) return false;  // the second end
+      inside = true;
+      return anchor != node;
+    });
+    if (!JsonBool(input, "ctrl", false)) ClearSelection();
+    for (const TreeNode& n : range) Select(n, true);
+    return true;
+  }
+  if (JsonBool(input, "ctrl", false)) {
+    if (node.Selected()) {
+      TreeNode(node).SetSelected(false);
+    } else {
+      Select(node, true);
+    }
+    return true;
+  }
+  return false;
 }
 
 void TreeList::DoDblClick(const Json& input) {
@@ -615,6 +669,10 @@ bool TreeList::HandleOwnInput(const std::string& type, const Json& input) {
     EndEditing(JsonBool(input, "accept", true));
     return true;
   }
+  if (type == "column-width") {
+    SetColumnWidth(JsonInt(input, "column", -1), JsonInt(input, "width", -1));
+    return true;
+  }
   if (type == "dragstart") {
     dragging_ = true;
     return true;
@@ -661,8 +719,12 @@ void TreeList::DescribeNodes(const std::vector<NodePtr>& nodes, Json& out) const
       for (const auto& t : n->texts) cells.push_back(t);
       node["cells"] = std::move(cells);
     }
-    Json children;
-    DescribeNodes(n->children, children);
+    Json children = Json::array();
+    if (n->expanded || describe_collapsed_children_) {
+      DescribeNodes(n->children, children);
+    } else if (!n->children.empty()) {
+      node["childCount"] = n->children.size();
+    }
     node["children"] = std::move(children);
     out.push_back(std::move(node));
   }

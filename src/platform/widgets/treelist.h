@@ -98,6 +98,12 @@ class TreeList : public Control {
   void SetMultiSelect(bool on);
   // Image names the display maps node image indexes to (e.g. "table", "image", "link").
   void SetImageList(std::vector<std::string> names);
+  // Keeps the column layout (captions, visibility, widths) under this key of HKEY_CURRENT_USER,
+  // in the value "<control name>.Layout" (a JSON array); setting the key applies a stored
+  // layout. Column changes are written from then on; registry failures are ignored.
+  void SetLayoutKey(std::string key);
+  const std::string& LayoutKey() const { return layout_key_; }
+  void SetColumnWidth(int column, int width);
 
   // Nodes.
   TreeNode Add(const std::string& text);  // at the root, after the last root node
@@ -109,6 +115,8 @@ class TreeList : public Control {
   // Moves `node` under `new_parent` (root when empty), after its last child. Refused (false)
   // when new_parent is the node itself or below it.
   bool MoveTo(const TreeNode& node, const TreeNode& new_parent);
+  // The same, placed before `before` (a child of new_parent); at the end when `before` is empty.
+  bool MoveTo(const TreeNode& node, const TreeNode& new_parent, const TreeNode& before);
   void Refresh() { Changed(); }
   size_t RootCount() const { return roots_.size(); }
   TreeNode Root(size_t index) const;
@@ -173,6 +181,9 @@ class TreeList : public Control {
   virtual void NodesDropped(TreeNode target, std::vector<TreeNode> nodes);
   // Node named by the input's "node" field; empty when absent or stale.
   TreeNode InputNode(const Json& input, const char* key = "node") const;
+  // Whether the description carries the children of collapsed nodes (default), or only their
+  // number ("childCount"): for large trees whose display draws only what is expanded.
+  void SetDescribeCollapsedChildren(bool on) { describe_collapsed_children_ = on; }
 
  private:
   friend class TreeNode;
@@ -200,6 +211,11 @@ class TreeList : public Control {
   std::string edit_text_;
   bool dragging_ = false;
   bool right_click_focus_ = true;
+  bool describe_collapsed_children_ = true;
+  std::string layout_key_;
+  void SaveLayout() const;
+  // Ctrl or Shift clicks of a multi-selecting tree; false for a plain click.
+  bool ExtendSelection(const TreeNode& node, const Json& input);
 };
 
 }  // namespace vt::widgets

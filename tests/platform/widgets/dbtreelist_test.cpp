@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -159,6 +160,102 @@ TEST_F(SnippetTableTest, RenamingInTheTreesEditorWritesTheName) {
   ASSERT_TRUE(table_.Locate("ID", ado::Variant(2)));
   EXPECT_EQ(table_.FieldByName("Name").AsString(), "Soups & stews");
   EXPECT_EQ(tree_.FindNodeByKey(2).Text(), "Soups & stews");
+}
+
+TEST_F(SnippetTableTest, CtrlAndShiftClicksExtendTheSelectionInDisplayOrder) {
+  tree_.SetMultiSelect(true);
+  tree_.ExpandAll();
+  auto click = [&](int key, bool ctrl, bool shift) {
+    tree_.HandleInput({{"type", "click"},
+                       {"node", tree_.FindNodeByKey(key).Id()},
+                       {"ctrl", ctrl},
+                       {"shift", shift}});
+  };
+  auto selected = [&] {
+    std::vector<int> keys;
+    for (size_t i = 0; i < tree_.SelectionCount(); ++i) keys.push_back(tree_.Selection(i).Value());
+    std::sort(keys.begin(), keys.end());
+    return keys;
+  };
+  click(2, false, false);
+  click(4, false, true);  // Soups .. Travel as shown: 2, 3, 6, 4
+  EXPECT_EQ(selected(), (std::vector<int>{2, 3, 4, 6}));
+  click(3, true, false);  // Ctrl toggles one node off
+  EXPECT_EQ(selected(), (std::vector<int>{2, 4, 6}));
+  click(8, true, false);
+  EXPECT_EQ(selected(), (std::vector<int>{2, 4, 6, 8}));
+  EXPECT_EQ(tree_.FocusedKey(), 8);
+  click(5, false, false);  // a plain click selects one
+  EXPECT_EQ(selected(), (std::vector<int>{5}));
+}
+
+TEST_F(SnippetTableTest, DeletingUnderAFilterTakesTheHiddenRowsBelowInOneTransaction) {
+  table_.SetFilter("Domain = 'a.org' ");
+  table_.SetFiltered(true);
+  tree_.FullRefresh();
+  ASSERT_FALSE(tree_.FindNodeByKey(3));  // Leek soup is b.org, below Soups
+  tree_.Select(tree_.FindNodeByKey(1));
+  EXPECT_EQ(tree_.DeleteSelection(), 4);  // Recipes, Soups, Leek soup, Cakes
+  table_.SetFilter("");
+  tree_.FullRefresh();
+  EXPECT_EQ(Shape(), (std::vector<std::string>{"Travel#4", "Orphan#5", "Loop A#7", "  Loop B#8"}));
+}
+
+TEST_F(SnippetTableTest, ADropIsRefusedWhenTheTargetLiesBelowThroughAHiddenRow) {
+  table_.SetFilter("Name <> 'Soups' ");
+  table_.SetFiltered(true);
+  tree_.FullRefresh();
+  TreeNode leek = tree_.FindNodeByKey(3);
+  ASSERT_FALSE(leek.Parent());  // its parent is hidden: shown as a root
+  tree_.HandleInput(
+      {{"type", "drop"}, {"target", leek.Id()}, {"nodes", {tree_.FindNodeByKey(1).Id()}}});
+  ASSERT_TRUE(table_.Locate("ID", ado::Variant(1)));
+  EXPECT_TRUE(table_.FieldByName("Parent_ID").IsNull());
+  // A drop onto an unrelated node is written and moves only that node.
+  tree_.HandleInput({{"type", "drop"},
+                     {"target", tree_.FindNodeByKey(4).Id()},
+                     {"nodes", {tree_.FindNodeByKey(6).Id()}}});
+  EXPECT_EQ(tree_.FindNodeByKey(6).Parent().Value(), 4);
+}
+
+TEST_F(SnippetTableTest, APostedRowChangesOnlyItsNodeAndARequeryKeepsTheFocus) {
+  tree_.SetFocusedNode(tree_.FindNodeByKey(6));
+  TreeNode recipes = tree_.FindNodeByKey(1);
+  ASSERT_TRUE(table_.Locate("ID", ado::Variant(3)));
+  table_.Edit();
+  table_.FieldByName("Name").SetValue(ado::Variant("Leek and potato"));
+  table_.FieldByName("Parent_ID").SetValue(ado::Variant(4));
+  table_.Post();
+  EXPECT_TRUE(recipes.Valid());  // no rebuild: the other nodes are the same nodes
+  EXPECT_EQ(tree_.FindNodeByKey(3).Text(), "Leek and potato");
+  EXPECT_EQ(tree_.FindNodeByKey(3).Parent().Value(), 4);
+  EXPECT_EQ(tree_.FocusedKey(), 3);  // the focus follows the posted row
+
+  // A new row outside the filter stays out of the tree.
+  table_.SetFilter("Domain = 'a.org' ");
+  table_.SetFiltered(true);
+  tree_.FullRefresh();
+  table_.Insert();
+  table_.FieldByName("Name").SetValue(ado::Variant("Elsewhere"));
+  table_.FieldByName("Domain").SetValue(ado::Variant("z.org"));
+  table_.Post();
+  EXPECT_FALSE(tree_.FindByText(0, "Elsewhere"));
+
+  tree_.SetFocusedNode(tree_.FindNodeByKey(4));
+  table_.Requery();  // moves the cursor to the first row
+  EXPECT_EQ(tree_.FocusedKey(), 4);
+  EXPECT_EQ(CurrentId(), 4);
+}
+
+TEST_F(SnippetTableTest, TheColumnLayoutIsKeptUnderItsKey) {
+  tree_.SetLayoutKey("\\Software\\Vellumtrace");
+  tree_.SetColumns({{"Name", true, 180}, {"ID", false, 0}});
+  tree_.SetColumnWidth(0, 210);
+  DBTreeList again("DBTL1");
+  again.SetLayoutKey("\\Software\\Vellumtrace");
+  ASSERT_EQ(again.Columns().size(), 2u);
+  EXPECT_EQ(again.Columns()[0].width, 210);
+  EXPECT_FALSE(again.Columns()[1].visible);
 }
 
 }  // namespace
