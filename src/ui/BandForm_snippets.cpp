@@ -17,6 +17,7 @@
 #include "storage/datamodule.h"
 #include "storage/help_page.h"
 #include "storage/urlRecords.h"
+#include "publishing/SnippetEditor.h"
 #include "ui/BandForm.h"
 
 namespace vt {
@@ -107,6 +108,9 @@ void TBandForm::BuildSnippetMenu() {
   });
   on(view->Add("Preview", 0, "SnPreview"), [this] { PreviewSnippet(session_); });
   widgets::MenuItem* edit = m.Add("&Edit ...", 0, "SnEdit");
+  on(edit->Add("&Snippet", 0, "SnEditSnippet"), [this] {
+    OpenSnippetEditor(session_, DBTL1.FocusedKey());
+  });
   on(edit->Add("&Name", 0, "SnName"), [this] { StartSnippetRename(); });
   on(edit->Add("&Delete", 0, "SnDelete"), [this] { DeleteSelectedSnippets(); });
   widgets::MenuItem* add = m.Add("&Add ...", 0, "SnAdd");
