@@ -49,7 +49,9 @@ void CheckLinks(const vt::dom::Node& root) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   {
-    auto doc = vt::html::ParseDocument(text);
+    vt::html::ParseOptions options;
+    options.declarative_shadow_roots = true;  // as the document model parses pages
+    auto doc = vt::html::ParseDocument(text, nullptr, options);
     CheckLinks(*doc);
     std::string out;
     vt::dom::SerializeNode(*doc, out);

@@ -1,28 +1,12 @@
 #include "publishing/PageTemplate.h"
 
 #include "config/myRegistry.h"
+#include "platform/text/escape.h"
 
 namespace vt {
 
 std::string EscapeHtmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return text::EscapeHtml(text, text::HtmlQuotes::kNone);
 }
 
 namespace {

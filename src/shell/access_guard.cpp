@@ -7,10 +7,17 @@
 namespace vt::shell {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
+// Constant time in the candidate's content, so the comparison leaks nothing through timing.
+bool SameSecret(std::string_view candidate, std::string_view secret) {
+  if (candidate.size() != secret.size() || secret.empty()) return false;
+  unsigned char diff = 0;
+  for (size_t i = 0; i < secret.size(); ++i)
+    diff |= static_cast<unsigned char>(candidate[i] ^ secret[i]);
+  return diff == 0;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace
@@ -31,16 +38,21 @@ std::string MakeToken() {
   return token;
 }
 
+std::string Grants::For(std::string_view resource) {
+  std::lock_guard lock(mutex_);
+  auto it = grants_.find(resource);
+  if (it != grants_.end()) return it->second;
+  return grants_.emplace(std::string(resource), MakeToken()).first->second;
+}
+
+bool Grants::Allows(std::string_view resource, std::string_view grant) const {
+  std::lock_guard lock(mutex_);
+  auto it = grants_.find(resource);
+  return it != grants_.end() && SameSecret(grant, it->second);
+}
+
 AccessGuard::AccessGuard(std::string token, int port) : token_(std::move(token)), port_(port) {
   if (token_.size() < 16) throw std::invalid_argument("display token too short");
-}
-
-std::string AccessGuard::CookieName() const {
-  return "vt_token_" + std::to_string(port_);
-}
-
-std::string AccessGuard::CookieHeader() const {
-  return CookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
 bool AccessGuard::HostAllowed(std::string_view host) const {
@@ -50,42 +62,28 @@ bool AccessGuard::HostAllowed(std::string_view host) const {
 
 bool AccessGuard::OriginAllowed(std::string_view origin) const {
   if (origin.empty()) return true;
-  for (std::string_view scheme : {"http://"}) {
-    if (origin.substr(0, scheme.size()) == scheme && HostAllowed(origin.substr(scheme.size())))
-      return true;
-  }
-  return false;
+  constexpr std::string_view kScheme = "http://";
+  return StartsWith(origin, kScheme) && HostAllowed(origin.substr(kScheme.size()));
 }
 
 bool AccessGuard::TokenMatches(std::string_view candidate) const {
-  // Constant time in the candidate's content, so the comparison leaks nothing through timing.
-  if (candidate.size() != token_.size()) return false;
-  unsigned char diff = 0;
-  for (size_t i = 0; i < token_.size(); ++i)
-    diff |= static_cast<unsigned char>(candidate[i] ^ token_[i]);
-  return diff == 0;
+  return SameSecret(candidate, token_);
 }
 
-Access AccessGuard::Check(std::string_view host, std::string_view origin, std::string_view cookie,
-                          const std::optional<std::string>& query_token) const {
+bool AccessGuard::IsPublicPath(std::string_view path) {
+  return !(StartsWith(path, "/api/") || StartsWith(path, "/mirror/") || path == "/file" ||
+           StartsWith(path, "/file/"));
+}
+
+Access AccessGuard::Check(std::string_view path, std::string_view host, std::string_view origin,
+                          std::string_view header_token, std::string_view resource,
+                          std::string_view grant) const {
   if (!HostAllowed(host)) return Access::kBadHost;
   if (!OriginAllowed(origin)) return Access::kBadOrigin;
-  if (auto value = CookieValue(cookie, CookieName()); value && TokenMatches(*value))
-    return Access::kAllowed;
-  if (query_token && TokenMatches(*query_token)) return Access::kAllowedSetCookie;
+  if (IsPublicPath(path)) return Access::kAllowed;
+  if (TokenMatches(header_token)) return Access::kAllowed;
+  if (!resource.empty() && grants_.Allows(resource, grant)) return Access::kAllowed;
   return Access::kNoToken;
-}
-
-std::optional<std::string> CookieValue(std::string_view header, std::string_view name) {
-  while (!header.empty()) {
-    size_t end = header.find(';');
-    std::string_view pair = Trim(header.substr(0, end));
-    header = end == std::string_view::npos ? std::string_view() : header.substr(end + 1);
-    size_t eq = pair.find('=');
-    if (eq == std::string_view::npos) continue;
-    if (Trim(pair.substr(0, eq)) == name) return std::string(Trim(pair.substr(eq + 1)));
-  }
-  return std::nullopt;
 }
 
 }  // namespace vt::shell

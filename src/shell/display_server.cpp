@@ -103,6 +103,11 @@ DisplayServer::~DisplayServer() {
   Stop();
 }
 
+std::string DisplayServer::MirrorPath(int browser_id) {
+  std::string resource = "mirror/" + std::to_string(browser_id);
+  return "/" + resource + "?grant=" + guard_->grants().For(resource);
+}
+
 std::string DisplayServer::Address() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + Token();
 }
@@ -128,6 +133,14 @@ int DisplayServer::Start() {
     throw std::runtime_error("cannot listen on 127.0.0.1 port " + std::to_string(options_.port) +
                              (tries > 1 ? " or the ports after it" : ""));
   guard_.emplace(options_.token, port_);
+  MirrorLinks links;
+  const std::string origin = "http://127.0.0.1:" + std::to_string(port_);
+  links.mirror = [this, origin](int browser_id) { return origin + MirrorPath(browser_id); };
+  links.file = [this, origin](const std::string& path) {
+    return origin + "/file?path=" + PercentEncode(path) +
+           "&grant=" + guard_->grants().For("file:" + path);
+  };
+  backend_.SetMirrorLinks(std::move(links));
   Routes();
   listener_ = std::thread([this] { server_->listen_after_bind(); });
   // Return only once the accept loop runs: a stop() that came before it would be lost, and the
@@ -148,10 +161,13 @@ void DisplayServer::Routes() {
   httplib::Server& s = *server_;
 
   s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    std::optional<std::string> query_token;
-    if (req.has_param("token")) query_token = req.get_param_value("token");
-    Access access = guard_->Check(req.get_header_value("Host"), req.get_header_value("Origin"),
-                                  req.get_header_value("Cookie"), query_token);
+    // What an address without the token may open: one mirror or one file, by its grant.
+    std::string resource;
+    if (req.path.rfind("/mirror/", 0) == 0) resource = req.path.substr(1);
+    if (req.path == "/file") resource = "file:" + req.get_param_value("path");
+    Access access =
+        guard_->Check(req.path, req.get_header_value("Host"), req.get_header_value("Origin"),
+                      req.get_header_value(kTokenHeader), resource, req.get_param_value("grant"));
     res.set_header("Referrer-Policy", "no-referrer");
     res.set_header("X-Content-Type-Options", "nosniff");
     switch (access) {
@@ -164,21 +180,17 @@ void DisplayServer::Routes() {
       case Access::kNoToken:
         SendText(res, 401, "Open the address that 'vellumtrace run' printed.\n");
         return httplib::Server::HandlerResponse::Handled;
-      case Access::kAllowedSetCookie:
-        res.set_header("Set-Cookie", guard_->CookieHeader());
-        if (req.method == "GET" && req.path == "/") {
-          // Drop the token from the address bar and the history.
-          std::string location = "/";
-          if (req.has_param("window")) location += "?window=" + req.get_param_value("window");
-          res.status = 303;
-          res.set_header("Location", location);
-          return httplib::Server::HandlerResponse::Handled;
-        }
-        break;
       case Access::kAllowed:
         break;
     }
     return httplib::Server::HandlerResponse::Unhandled;
+  });
+
+  // The address of a mirror, for the display's page view.
+  s.Get(R"(/api/mirror/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+    int id = std::atoi(req.matches[1].str().c_str());
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(nlohmann::json{{"address", MirrorPath(id)}}.dump(), "application/json");
   });
 
   s.Get("/api/state", [this](const httplib::Request&, httplib::Response& res) {

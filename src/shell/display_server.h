@@ -7,6 +7,7 @@
 // Threads: Start and Stop on the owner's thread (the UI thread in the program); requests run on the
 // server's own threads and reach the backend only through UiThread::Run.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,14 @@ class Server;
 
 namespace vt::shell {
 
+// Addresses of the resources a mirror loads from the display server, each with its grant (see
+// AccessGuard), absolute, so that they do not depend on the base the mirror writes.
+struct MirrorLinks {
+  std::function<std::string(int browser_id)> mirror;  // "http://127.0.0.1:P/mirror/3?grant=..."
+  std::function<std::string(const std::string& path)>
+      file;  // "http://127.0.0.1:P/file?path=...&grant=..."
+};
+
 // What the server asks of the system. Every call runs on the UI thread.
 class DisplayBackend {
  public:
@@ -33,6 +42,9 @@ class DisplayBackend {
   virtual std::string HandleInput(const std::string& json) = 0;
   // The mirror page of the document shown by browser `browser_id`; nullopt when there is none.
   virtual std::optional<std::string> MirrorHtml(int browser_id) = 0;
+  // How mirrors name what they load from the server; given once the server listens, before any
+  // request is served.
+  virtual void SetMirrorLinks(MirrorLinks links) { (void)links; }
   // The folders whose files may be served (the program and cache folders).
   virtual std::vector<std::filesystem::path> FileRoots() = 0;
   // Diagnostics for tests, reached only when the server runs with debug routes on.
@@ -67,6 +79,8 @@ class DisplayServer {
 
  private:
   void Routes();
+  // "/mirror/3?grant=...": the mirror of a browser object, with its grant.
+  std::string MirrorPath(int browser_id);
 
   ServerOptions options_;
   UiThread& ui_;

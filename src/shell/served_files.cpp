@@ -4,6 +4,8 @@
 #include <cctype>
 #include <map>
 
+#include "platform/text/escape.h"
+
 namespace vt::shell {
 namespace fs = std::filesystem;
 namespace {
@@ -15,13 +17,6 @@ bool IsInside(const fs::path& file, const fs::path& root) {
     if (f == file.end() || *f != *r) return false;
   }
   return f != file.end();
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -62,26 +57,9 @@ std::optional<fs::path> FileUrlToPath(std::string_view url) {
   if (rest.substr(0, 9) == "localhost") rest.remove_prefix(9);
   if (rest.empty() || rest.front() != '/') return std::nullopt;
   rest = rest.substr(0, rest.find_first_of("?#"));
-  std::string decoded = PercentDecode(rest);
+  std::string decoded = text::PercentDecode(rest);
   if (decoded.find('\0') != std::string::npos) return std::nullopt;
   return fs::path(decoded);
-}
-
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
-      if (hi >= 0 && lo >= 0) {
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        continue;
-      }
-    }
-    out += text[i];
-  }
-  return out;
 }
 
 std::string PercentEncode(std::string_view text) {

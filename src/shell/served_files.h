@@ -23,7 +23,6 @@ std::optional<std::filesystem::path> ResolveUnder(const std::filesystem::path& r
 // nullopt for other schemes or hosts.
 std::optional<std::filesystem::path> FileUrlToPath(std::string_view url);
 
-std::string PercentDecode(std::string_view text);
 std::string PercentEncode(std::string_view text);
 
 // Content type by extension ("text/html; charset=utf-8", "image/gif" ...), octet-stream otherwise.

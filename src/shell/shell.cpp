@@ -8,6 +8,7 @@
 #include "platform/registry/registry.h"
 #include "platform/widgets/dialogs.h"
 #include "shell/mirror.h"
+#include "shell/served_files.h"
 #include "shell/test_hooks.h"
 
 namespace vt::shell {
@@ -295,7 +296,8 @@ void Shell::DocumentChanged(int browser_id, const dom::Change& change) {
       json value = nullptr;
       if (change.element->hasAttribute(change.name)) {
         auto v = MirrorAttributeValue(*document, *change.element, change.name,
-                                      change.element->getAttribute(change.name));
+                                      change.element->getAttribute(change.name),
+                                      MirrorOptionsFor(nullptr));
         if (!v) return;
         value = *v;
       }
@@ -342,8 +344,9 @@ std::string Shell::FrameSource(browser::WebBrowser& b, const dom::Element& frame
       if (index < b.Frames().size()) {
         auto& child = b.Frames()[index];
         Watch(*child);
-        return "/mirror/" + std::to_string(child->Id()) +
-               "?rev=" + std::to_string(watches_[child->Id()]->rev);
+        std::string rev = std::to_string(watches_[child->Id()]->rev);
+        if (links_.mirror) return links_.mirror(child->Id()) + "&rev=" + rev;
+        return "/mirror/" + std::to_string(child->Id()) + "?rev=" + rev;
       }
       return {};
     }
@@ -358,9 +361,21 @@ std::optional<std::string> Shell::MirrorHtml(int browser_id) {
   Watch(*b);
   auto document = b->Document();
   if (!document) return std::string("<!DOCTYPE html><html><head></head><body></body></html>");
+  return SerializeMirror(*document, MirrorOptionsFor(b));
+}
+
+MirrorOptions Shell::MirrorOptionsFor(browser::WebBrowser* b) {
   MirrorOptions options;
-  options.frame_source = [this, b](const dom::Element& frame) { return FrameSource(*b, frame); };
-  return SerializeMirror(*document, options);
+  if (b) {
+    options.frame_source = [this, b](const dom::Element& frame) { return FrameSource(*b, frame); };
+  }
+  if (links_.file) {
+    options.local_file = [this](std::string_view url) {
+      auto path = FileUrlToPath(url);
+      return path ? links_.file(path->string()) : std::string();
+    };
+  }
+  return options;
 }
 
 // ---- Browser and window list observers ----

@@ -22,6 +22,7 @@
 #include "shell/browser_helpers.h"
 #include "shell/display_server.h"
 #include "shell/event_hub.h"
+#include "shell/mirror.h"
 #include "shell/ui_thread.h"
 
 namespace vt::shell {
@@ -127,6 +128,7 @@ class Shell final : public DisplayBackend,
   std::string StateJson() override;
   std::string HandleInput(const std::string& json) override;
   std::optional<std::string> MirrorHtml(int browser_id) override;
+  void SetMirrorLinks(MirrorLinks links) override { links_ = std::move(links); }
   std::vector<std::filesystem::path> FileRoots() override;
   std::string Debug(const std::string& what, const std::string& body) override;
 
@@ -168,6 +170,9 @@ class Shell final : public DisplayBackend,
   ShellOptions options_;
   std::map<int, std::unique_ptr<ShellWindow>> windows_;
   std::map<int, std::unique_ptr<MirrorWatch>> watches_;
+  MirrorLinks links_;
+  // How this shell's mirrors name frames and local files (see MirrorLinks).
+  MirrorOptions MirrorOptionsFor(browser::WebBrowser* b);
   std::unique_ptr<TestHooks> test_hooks_;
   ExplorerBar* explorer_bar_ = nullptr;
   BrowserHelpers helpers_;

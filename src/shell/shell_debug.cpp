@@ -121,6 +121,20 @@ std::string Shell::Debug(const std::string& what, const std::string& body) {
     }
     return json{{"changed", true}}.dump();
   }
+  if (what == "elements") {  // {"browser"}: the document's elements as [sourceIndex, name, ns]
+    browser::WebBrowser* b = browser::WebBrowser::FromId(args.value("browser", 0));
+    auto document = b ? b->Document() : nullptr;
+    json elements = json::array();
+    if (document) {
+      for (const auto& e : document->AllElements()) {
+        const char* ns = e->ns() == dom::Namespace::kHtml  ? "html"
+                         : e->ns() == dom::Namespace::kSvg ? "svg"
+                                                           : "math";
+        elements.push_back(json::array({e->sourceIndex(), e->localName(), ns}));
+      }
+    }
+    return json{{"elements", elements}}.dump();
+  }
   throw std::invalid_argument("unknown diagnostic '" + what + "'");
 }
 

@@ -152,7 +152,7 @@ test('a word search lists the words from the first match on, and a word fills th
   assert.equal(listed.lamp, 'green');
 
   await page.click(`${q('lb1')} li:text-is("abbey")`);
-  const found = await tabUntil((t) => t.titles.length === 2, 'the pages with "abbey"');
+  const found = await tabUntil((t) => t.titles.length === 2 && t.box === 'abbey', 'the pages with "abbey"');
   assert.deepEqual([...found.titles].sort(), ['Counting frames', 'Old abbey']);
   assert.deepEqual([...found.previews].sort(), [`${site}/abacus.html`, `${site}/abbey.html`]);
   assert.deepEqual(found.headers, ['Title']);  // UrlID stays hidden
@@ -210,6 +210,19 @@ test('the result menu enables its commands on a page row and shows the page prop
   await page.screenshot({ path: join(output, 'search-properties.png') });
   await page.click(`${dialog} [data-control="btnOK"] button`);
   await page.waitForSelector(dialog, { state: 'detached' });
+});
+
+test('the search box keeps its texts, and picking one from its list searches again', async () => {
+  const history = await page.$$eval(`${q('RegCombo2')} datalist option`, (o) => o.map((x) => x.value));
+  assert.ok(history.includes('ab') && history.includes('abbey'), `history ${history}`);
+  await enter('zz');  // no word begins with it: the list empties
+  await tabUntil((t) => t.items.length === 0, 'the empty word list');
+  // The browser's own list reports a pick as a replacement of the whole text.
+  await page.$eval(`${q('RegCombo2')} input`, (input) => {
+    input.value = 'ab';
+    input.dispatchEvent(new InputEvent('input', { inputType: 'insertReplacementText', bubbles: true }));
+  });
+  await tabUntil((t) => t.items[0] === 'Abacus', 'the words of the picked text');
 });
 
 test('keywords and titles with an empty text list every distinct value', async () => {

@@ -1,4 +1,4 @@
-// Who may reach the display server: the Host header, the token and its cookie, and which files
+// Who may reach the display server: the Host header, the token header and grants, and which files
 // may be served.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,32 +24,50 @@ TEST(AccessGuardTest, HostMustNameThisServerOnItsPort) {
     EXPECT_FALSE(guard.HostAllowed(host)) << host;
 }
 
-TEST(AccessGuardTest, TokenFromQueryAsksForCookieAndCookieAloneIsEnough) {
+TEST(AccessGuardTest, ApiNeedsTheTokenHeaderAndTheDisplaysOwnFilesNeedNothing) {
   AccessGuard guard(kToken, 9000);
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "", "", kToken), Access::kAllowedSetCookie);
-  std::string cookie = "other=1; " + guard.CookieName() + "=" + kToken + "; x=y";
-  EXPECT_EQ(guard.Check("localhost:9000", "", cookie, std::nullopt), Access::kAllowed);
-  EXPECT_EQ(guard.CookieHeader(),
-            "vt_token_9000=" + kToken + "; Path=/; HttpOnly; SameSite=Strict");
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "", kToken), Access::kAllowed);
+  EXPECT_EQ(guard.Check("/api/state", "localhost:9000", "http://localhost:9000", kToken),
+            Access::kAllowed);
+  for (const char* path : {"/", "/index.html", "/js/main.js", "/css/shell.css"})
+    EXPECT_EQ(guard.Check(path, "127.0.0.1:9000", "", ""), Access::kAllowed) << path;
+  for (const char* path : {"/api/state", "/api/events", "/api/input", "/mirror/1", "/file"})
+    EXPECT_EQ(guard.Check(path, "127.0.0.1:9000", "", ""), Access::kNoToken) << path;
 }
 
 TEST(AccessGuardTest, RefusesMissingWrongOrForeignTokens) {
   AccessGuard guard(kToken, 9000);
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "", "", std::nullopt), Access::kNoToken);
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "", "", std::string("nope")), Access::kNoToken);
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "", "nope"), Access::kNoToken);
   std::string wrong = kToken;
   wrong.back() = '0';
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "", "vt_token_9000=" + wrong, std::nullopt),
-            Access::kNoToken);
-  // The cookie of another run on another port does not open this one.
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "", "vt_token_9001=" + kToken, std::nullopt),
-            Access::kNoToken);
-  // A right token does not excuse a wrong Host (rebinding) or another site's Origin.
-  EXPECT_EQ(guard.Check("attacker.example:9000", "", "", kToken), Access::kBadHost);
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "http://attacker.example", "", kToken),
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "", wrong), Access::kNoToken);
+  // A right token does not excuse a wrong Host (rebinding) or another site's Origin, nor does
+  // any path: the display's own files too answer only to this server's names.
+  EXPECT_EQ(guard.Check("/api/state", "attacker.example:9000", "", kToken), Access::kBadHost);
+  EXPECT_EQ(guard.Check("/", "127.0.0.1:9001", "", ""), Access::kBadHost);
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "http://attacker.example", kToken),
             Access::kBadOrigin);
-  EXPECT_EQ(guard.Check("127.0.0.1:9000", "http://localhost:9000", "", kToken),
-            Access::kAllowedSetCookie);
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "http://127.0.0.1:9001", kToken),
+            Access::kBadOrigin);
+}
+
+TEST(AccessGuardTest, AGrantOpensItsOwnResourceOnly) {
+  AccessGuard guard(kToken, 9000);
+  std::string mirror = guard.grants().For("mirror/3");
+  EXPECT_EQ(guard.grants().For("mirror/3"), mirror);
+  std::string file = guard.grants().For("file:/app/a.gif");
+  EXPECT_NE(file, mirror);
+  EXPECT_EQ(mirror.size(), 32u);
+  auto check = [&](const char* path, const char* resource, const std::string& grant) {
+    return guard.Check(path, "127.0.0.1:9000", "", "", resource, grant);
+  };
+  EXPECT_EQ(check("/mirror/3", "mirror/3", mirror), Access::kAllowed);
+  EXPECT_EQ(check("/file", "file:/app/a.gif", file), Access::kAllowed);
+  EXPECT_EQ(check("/mirror/4", "mirror/4", mirror), Access::kNoToken);
+  EXPECT_EQ(check("/file", "file:/etc/passwd", file), Access::kNoToken);
+  EXPECT_EQ(check("/mirror/5", "mirror/5", ""), Access::kNoToken);  // never granted
+  // A grant is not the token.
+  EXPECT_EQ(guard.Check("/api/state", "127.0.0.1:9000", "", mirror), Access::kNoToken);
 }
 
 TEST(AccessGuardTest, TokensAreFreshHexAndShortOnesAreRejected) {
@@ -58,13 +76,6 @@ TEST(AccessGuardTest, TokensAreFreshHexAndShortOnesAreRejected) {
   EXPECT_NE(a, b);
   EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos);
   EXPECT_THROW(AccessGuard("short", 1), std::invalid_argument);
-}
-
-TEST(CookieValueTest, FindsExactNameAmongOthers) {
-  EXPECT_EQ(CookieValue("a=1; vt=2;b=3", "vt"), "2");
-  EXPECT_EQ(CookieValue("xvt=1", "vt"), std::nullopt);
-  EXPECT_EQ(CookieValue("", "vt"), std::nullopt);
-  EXPECT_EQ(CookieValue("vt", "vt"), std::nullopt);
 }
 
 class ServedFilesTest : public ::testing::Test {
@@ -125,7 +136,6 @@ TEST(FileUrlTest, DecodesLocalFileAddressesOnly) {
   EXPECT_EQ(FileUrlToPath("file://server/share/x"), std::nullopt);
   EXPECT_EQ(FileUrlToPath("http://a/b"), std::nullopt);
   EXPECT_EQ(FileUrlToPath("file:///a%00b"), std::nullopt);
-  EXPECT_EQ(PercentDecode("%4a%4A%zz%"), "JJ%zz%");
   EXPECT_EQ(PercentEncode("/a b/ä?&"), "/a%20b/%C3%A4%3F%26");
 }
 

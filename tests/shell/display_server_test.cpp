@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <condition_variable>
 #include <deque>
@@ -86,12 +87,14 @@ class FakeBackend final : public DisplayBackend {
     return std::string("<p data-vt-si=\"3\">mirror</p>");
   }
   std::vector<fs::path> FileRoots() override { return roots; }
+  void SetMirrorLinks(MirrorLinks given) override { links = std::move(given); }
   std::string Debug(const std::string& what, const std::string&) override {
     return "{\"what\":\"" + what + "\"}";
   }
   std::vector<std::thread::id> threads;
   std::vector<std::string> inputs;
   std::vector<fs::path> roots;
+  MirrorLinks links;
 };
 
 class DisplayServerTest : public ::testing::Test {
@@ -122,9 +125,7 @@ class DisplayServerTest : public ::testing::Test {
     return server_->Start();
   }
 
-  httplib::Headers Authorized() {
-    return {{"Cookie", "vt_token_" + std::to_string(server_->Port()) + "=" + kToken}};
-  }
+  httplib::Headers Authorized() { return {{"X-Vellumtrace-Token", kToken}}; }
   httplib::Client Client() {
     httplib::Client c("127.0.0.1", server_->Port());
     c.set_read_timeout(5, 0);
@@ -139,20 +140,16 @@ class DisplayServerTest : public ::testing::Test {
   std::unique_ptr<DisplayServer> server_;
 };
 
-TEST_F(DisplayServerTest, PrintedAddressSetsTheCookieAndDropsTheToken) {
+TEST_F(DisplayServerTest, ThePrintedAddressOpensTheDisplayAndNoCookieIsSet) {
   int port = Start();
   EXPECT_EQ(server_->Address(), "http://127.0.0.1:" + std::to_string(port) + "/?token=" + kToken);
   auto client = Client();
-  auto res = client.Get(("/?token=" + std::string(kToken)).c_str());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 303);
-  EXPECT_EQ(res->get_header_value("Location"), "/");
-  EXPECT_EQ(res->get_header_value("Set-Cookie"), "vt_token_" + std::to_string(port) + "=" + kToken +
-                                                     "; Path=/; HttpOnly; SameSite=Strict");
-  auto page = client.Get("/", Authorized());
+  auto page = client.Get(("/?token=" + std::string(kToken)).c_str());
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
   EXPECT_EQ(page->body, "<!doctype html><title>display</title>");
+  EXPECT_FALSE(page->has_header("Set-Cookie"));
+  EXPECT_EQ(page->get_header_value("Referrer-Policy"), "no-referrer");
   EXPECT_NE(page->get_header_value("Content-Security-Policy").find("script-src 'self'"),
             std::string::npos);
 }
@@ -160,8 +157,11 @@ TEST_F(DisplayServerTest, PrintedAddressSetsTheCookieAndDropsTheToken) {
 TEST_F(DisplayServerTest, RefusesRequestsWithoutTokenOrWithAnotherHost) {
   Start();
   auto client = Client();
-  for (const char* path : {"/", "/css/shell.css", "/api/state", "/mirror/7"}) {
-    auto res = client.Get(path);
+  // Whatever cookie comes along, only the header opens the server.
+  httplib::Headers cookie = {
+      {"Cookie", "vt_token_" + std::to_string(server_->Port()) + "=" + kToken}};
+  for (const char* path : {"/api/state", "/mirror/7", "/file?path=/etc/passwd"}) {
+    auto res = client.Get(path, cookie);
     ASSERT_TRUE(res) << path;
     EXPECT_EQ(res->status, 401) << path;
   }
@@ -172,9 +172,11 @@ TEST_F(DisplayServerTest, RefusesRequestsWithoutTokenOrWithAnotherHost) {
 
   httplib::Headers rebinding = Authorized();
   rebinding.emplace("Host", "attacker.example:" + std::to_string(server_->Port()));
-  auto res = client.Get("/api/state", rebinding);
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 421);
+  for (const char* path : {"/api/state", "/"}) {
+    auto res = client.Get(path, rebinding);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 421);
+  }
 
   httplib::Headers foreign = Authorized();
   foreign.emplace("Origin", "http://attacker.example");
@@ -182,6 +184,38 @@ TEST_F(DisplayServerTest, RefusesRequestsWithoutTokenOrWithAnotherHost) {
   ASSERT_TRUE(cross);
   EXPECT_EQ(cross->status, 403);
   EXPECT_TRUE(backend_.inputs.empty());
+}
+
+TEST_F(DisplayServerTest, MirrorsAndFilesOpenByTheGrantsTheirAddressesCarry) {
+  Start();
+  auto client = Client();
+  auto answer = client.Get("/api/mirror/7", Authorized());
+  ASSERT_TRUE(answer);
+  std::string address = nlohmann::json::parse(answer->body).at("address");
+  EXPECT_EQ(address.rfind("/mirror/7?grant=", 0), 0u) << address;
+  auto mirror = client.Get(address.c_str());
+  ASSERT_TRUE(mirror);
+  EXPECT_EQ(mirror->status, 200);
+  auto other = client.Get(("/mirror/8?grant=" + address.substr(address.find('=') + 1)).c_str());
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 401);
+
+  // The backend was given absolute links that carry their grants.
+  std::string gif = (dir_ / "app" / "_blank.gif").string();
+  std::string link = backend_.links.file(gif);
+  std::string origin = "http://127.0.0.1:" + std::to_string(server_->Port());
+  ASSERT_EQ(link.rfind(origin + "/file?path=", 0), 0u) << link;
+  auto file = client.Get(link.substr(origin.size()).c_str());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->status, 200);
+  EXPECT_EQ(file->body, "GIF89a");
+  // Its grant opens no other file.
+  std::string grant = link.substr(link.find("&grant=") + 7);
+  auto secret = client.Get(
+      ("/file?path=" + (dir_ / "outside" / "secret.txt").string() + "&grant=" + grant).c_str());
+  ASSERT_TRUE(secret);
+  EXPECT_EQ(secret->status, 401);
+  EXPECT_EQ(backend_.links.mirror(3).rfind(origin + "/mirror/3?grant=", 0), 0u);
 }
 
 TEST_F(DisplayServerTest, InputAndStateRunOnTheUiThread) {

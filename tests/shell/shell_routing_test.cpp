@@ -58,8 +58,7 @@ class ShellRoutingTest : public ::testing::Test {
   json Post(const json& input) {
     auto reply = std::async(std::launch::async, [&] {
       httplib::Client client("127.0.0.1", server_->Port());
-      httplib::Headers headers = {
-          {"Cookie", "vt_token_" + std::to_string(server_->Port()) + "=" + kToken}};
+      httplib::Headers headers = {{"X-Vellumtrace-Token", kToken}};
       auto res = client.Post("/api/input", headers, input.dump(), "application/json");
       return res ? res->body : std::string("{\"error\":\"no answer\"}");
     });

@@ -1,6 +1,6 @@
 // The display of Vellumtrace: draws the shell's windows and controls and sends the user's input
 // back. One page is the whole screen; every browser window of the shell is a window on it.
-import { fetchState, openStream, send } from './net.js';
+import { fetchState, openStream, send, hasToken } from './net.js';
 import { BrowserWindowView } from './windows.js';
 import { Controls } from './widgets.js';
 import { PageView } from './page.js';
@@ -23,6 +23,7 @@ class App {
 
   async start() {
     this.connection.hidden = false;
+    if (!hasToken()) throw new Error("open the address that 'vellumtrace run' printed.");
     const state = await fetchState();
     this.testHooks = !!state.testHooks;
     this.applyState(state);

@@ -2,7 +2,7 @@
 // runs there (the server's policy forbids it); this module watches the mirror from outside and
 // reports the user's mouse, clicks, selection and context-menu requests by the elements'
 // sourceIndex (their data-vt-si attribute).
-import { send, LatestWins } from './net.js';
+import { send, LatestWins, mirrorAddress } from './net.js';
 
 const SI = 'data-vt-si';
 
@@ -19,6 +19,7 @@ export class PageView {
     this.frame.className = 'page-frame';
     this.frame.title = 'Page';
     this.frame.setAttribute('data-control', 'page-frame');
+    this.address = null;
     this.frame.addEventListener('load', () => this.#attach());
     host.appendChild(this.frame);
     this.moves = new LatestWins((input) => send(input));
@@ -36,11 +37,22 @@ export class PageView {
   load(rev) {
     if (rev === this.rev) return;
     this.rev = rev;
-    this.frame.src = `/mirror/${this.browserId}?rev=${rev}`;
+    this.#show(`&rev=${rev}`);
   }
 
   reload() {
-    this.frame.src = `/mirror/${this.browserId}?rev=${this.rev}&t=${Date.now()}`;
+    this.#show(`&rev=${this.rev}&t=${Date.now()}`);
+  }
+
+  async #show(suffix) {
+    // One request for the address; loads asked for meanwhile follow it in their order.
+    if (!this.address) this.address = mirrorAddress(this.browserId);
+    try {
+      this.frame.src = (await this.address) + suffix;
+    } catch (error) {
+      this.address = null;
+      console.warn('page view:', error.message);
+    }
   }
 
   get document() {

@@ -328,7 +328,12 @@ const KINDS = {
         datalist.append(o);
       }
       input.disabled = d.enabled === false;
-      input.addEventListener('input', () => this.input(d, { type: 'text', text: input.value }));
+      input.addEventListener('input', (event) => {
+        // An entry picked from the list is a choice of that entry, not typing.
+        const items = (d.items || []).map((t) => (typeof t === 'string' ? t : (t.text || '')));
+        const index = event.inputType === 'insertReplacementText' ? items.indexOf(input.value) : -1;
+        this.input(d, index >= 0 ? { type: 'select', index } : { type: 'text', text: input.value });
+      });
       input.addEventListener('focus', () => this.input(d, { type: 'dropdown', open: true }));
       input.addEventListener('keydown', (event) => {
         // Enter confirms the text as shown: the text goes first, so the key never overtakes it.

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/text/escape.h"
+
 namespace vt::browser {
 namespace {
 
@@ -9,13 +11,6 @@ bool IsSchemeChar(char c, bool first) {
   if (std::isalpha(static_cast<unsigned char>(c))) return true;
   return !first &&
          (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.');
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 std::string Lower(std::string_view s) {
@@ -83,21 +78,7 @@ std::string SchemeOf(std::string_view url) {
 }
 
 std::string PercentDecode(std::string_view text, bool plus_as_space) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '%' && i + 2 < text.size()) {
-      int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
-      if (hi >= 0 && lo >= 0) {
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        continue;
-      }
-    }
-    out += (plus_as_space && c == '+') ? ' ' : c;
-  }
-  return out;
+  return text::PercentDecode(text, plus_as_space);
 }
 
 std::string PercentEncodePath(std::string_view path) {
@@ -159,30 +140,7 @@ std::string StripFragment(std::string_view url) {
 }
 
 std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return text::EscapeHtml(text, text::HtmlQuotes::kBoth);
 }
 
 }  // namespace vt::browser

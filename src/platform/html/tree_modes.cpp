@@ -315,7 +315,8 @@ void TreeConstruction::InBodyStart(Token& t) {
       return AddMissingAttributes(open_[1], t.attrs);
     case frameset_: {
       if (open_.size() < 2 || !IsHtml(open_[1], body_) || !frameset_ok_) return;
-      dom::NodePtr body = TreeBuilder::DetachRaw(open_[1]);
+      // The list of formatting elements may still name elements of the body: keep them alive.
+      detached_.push_back(TreeBuilder::DetachRaw(open_[1]));
       while (open_.size() > 1) Pop();
       InsertHtmlElement(t);
       mode_ = M::kInFrameset;

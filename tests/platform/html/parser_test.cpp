@@ -148,3 +148,42 @@ TEST(HtmlParser, FuzzCorpusReplaysCleanly) {
 
 }  // namespace
 }  // namespace vt::html
+
+namespace vt::html {
+namespace {
+
+std::size_t CountElements(const dom::Node& root) {
+  std::size_t n = 0;
+  dom::WalkTree(
+      root,
+      [&](const dom::Node& node) {
+        n += node.IsElement();
+        return true;
+      },
+      [](const dom::Node&) {});
+  return n;
+}
+
+TEST(HtmlParser, DeclaredShadowRootsLeaveTheTreeOnlyOnHostsThatTakeThem) {
+  ParseOptions options;
+  options.declarative_shadow_roots = true;
+  // html, head, body, div: the template and its paragraph are the div's shadow tree.
+  auto doc = ParseDocument("<div><template shadowrootmode=open><p>x</p></template>after</div>",
+                           nullptr, options);
+  EXPECT_EQ(CountElements(*doc), 4u);
+  EXPECT_EQ(Body(*doc)->TextContent(), "after");
+  // An unknown mode, a host that cannot take one, or a second root on the same host: a template.
+  doc = ParseDocument(
+      "<div><template shadowrootmode=sideways></template></div>"
+      "<table><template shadowrootmode=open></template></table>"
+      "<span><template shadowrootmode=closed></template><template shadowrootmode=open></template>"
+      "</span>",
+      nullptr, options);
+  EXPECT_EQ(CountElements(*doc), 3u + 1 + 1 + 1 + 1 + 1 + 1);
+  // Off by default (fragments and the conformance files).
+  doc = ParseDocument("<div><template shadowrootmode=open></template></div>");
+  EXPECT_EQ(CountElements(*doc), 5u);
+}
+
+}  // namespace
+}  // namespace vt::html
