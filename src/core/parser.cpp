@@ -319,6 +319,9 @@ void TmyDOM::ClearParse() {
     if (entry) entry->Clear();
   }
   EntryCount = 0;
+  AllLinksPage.clear();  // the lists were made from the entries
+  AllImagesPage.clear();
+  AllTablesPage.clear();
 }
 
 void TmyDOM::ParseDocument() {

@@ -6,7 +6,10 @@
 // for the display's keystrokes; CloseDW when the bar closes. UI thread only.
 //
 // The band form comes from the factory installed with SetBandFormFactory (the user-interface
-// library provides it); it receives the site's window and the band's page session.
+// library provides it); it receives the site's window and the band's page session. CloseDW tears
+// the form down at once; the form, then the session, are freed once every handler that lets the
+// message loop run has returned (platform/msgloop/unwind.h). When the form cannot be made, the
+// bar stays empty and the browser's status bar says why.
 #include <functional>
 #include <memory>
 

@@ -24,6 +24,13 @@ namespace {
 
 constexpr int kPortsTried = 100;
 constexpr int kServerThreads = 24;
+// The largest request body taken (the display's inputs are small JSON objects); more is refused
+// with 413 before it is kept.
+constexpr size_t kMaxBody = 1 << 20;
+// An idle kept-alive connection holds one of the server's threads; the display's browser opens
+// a new one at once when it needs it.
+constexpr time_t kKeepAliveSeconds = 5;
+constexpr time_t kReadTimeoutSeconds = 5;
 constexpr auto kStreamWait = std::chrono::seconds(15);
 
 // The display itself: its own scripts only; pictures of pages from anywhere.
@@ -115,7 +122,9 @@ std::string DisplayServer::Address() const {
 int DisplayServer::Start() {
   if (options_.web_dir.empty()) options_.web_dir = FindWebDir();
   server_->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
-  server_->set_keep_alive_timeout(30);
+  server_->set_keep_alive_timeout(kKeepAliveSeconds);
+  server_->set_read_timeout(kReadTimeoutSeconds, 0);
+  server_->set_payload_max_length(kMaxBody);
   server_->set_tcp_nodelay(true);  // mouse moves are small requests that must not wait
   // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server bind the same
   // port and share its connections, so a taken port would go unnoticed.

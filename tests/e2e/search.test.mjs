@@ -166,6 +166,14 @@ test('a word search lists the words from the first match on, and a word fills th
   assert.deepEqual(again.items, expected);
   assert.equal(again.selected, 'abbey');
   assert.equal(again.lamp, 'green');
+
+  // The arrow keys move through the list, and each word they reach is searched.
+  await page.click(`${q('lb1')} li:text-is("abbey")`);
+  await page.keyboard.press('ArrowDown');
+  const abbot = await tabUntil((t) => t.selected === 'abbot' && t.titles.length === 1, 'the pages with "abbot"');
+  assert.deepEqual(abbot.titles, ['Old abbey']);
+  await page.keyboard.press('ArrowUp');
+  await tabUntil((t) => t.selected === 'abbey' && t.titles.length === 2, 'the pages with "abbey" again');
 });
 
 test('the grid sorts on a header click, finds a typed title and opens a row on double click', async () => {

@@ -186,6 +186,16 @@ TEST_F(DisplayServerTest, RefusesRequestsWithoutTokenOrWithAnotherHost) {
   EXPECT_TRUE(backend_.inputs.empty());
 }
 
+TEST_F(DisplayServerTest, ABodyOverTheLimitIsRefusedAndNotHandedOn) {
+  Start();
+  auto client = Client();
+  std::string huge(2 << 20, 'x');
+  auto res = client.Post("/api/input", Authorized(), huge, "application/json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 413);
+  EXPECT_TRUE(backend_.inputs.empty());
+}
+
 TEST_F(DisplayServerTest, MirrorsAndFilesOpenByTheGrantsTheirAddressesCarry) {
   Start();
   auto client = Client();

@@ -565,6 +565,7 @@ TEST_F(BandFormTest, ANavigationWhileAPageIsParsedEndsThatParse) {
 
   session_->DocumentCompleted = true;
   WhileParsing(*session_, [&] {
+    session_->AllTablesPage = "<table>made while the page was parsed</table>";
     session_->NavigationStarted = true;  // the helper object's BeforeNavigate2
     form.Timer1Timer();                  // a tick nested in the parse
   });
@@ -572,6 +573,7 @@ TEST_F(BandFormTest, ANavigationWhileAPageIsParsedEndsThatParse) {
   EXPECT_FALSE(session_->NavigationStarted);
   EXPECT_EQ(form.tv.NodeCount(), 0);
   EXPECT_EQ(session_->EntryCount, 0);
+  EXPECT_EQ(session_->AllTablesPage, "");
   EXPECT_NE(session_->Status, kStatusReady);
   EXPECT_NE(form.sb1.PanelText(0), "Parsing complete.");
   Tick();

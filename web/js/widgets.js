@@ -285,7 +285,29 @@ const KINDS = {
       li.addEventListener('dblclick', () => this.input(d, { type: 'dblclick', index: i }));
       list.append(li);
     });
-    list.addEventListener('keydown', (event) => keyInput.call(this, d, event));
+    list.addEventListener('keydown', (event) => {
+      // The arrow keys move the selection, as a click does; the list keeps the keyboard while
+      // it is redrawn with the new selection.
+      if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+        event.preventDefault();
+        const count = (d.items || []).length;
+        const from = d.itemIndex === undefined ? -1 : d.itemIndex;
+        const to = Math.max(0, Math.min(count - 1, from + (event.key === 'ArrowDown' ? 1 : -1)));
+        if (count && to !== from) {
+          this.keyboardLists = this.keyboardLists || new Set();
+          this.keyboardLists.add(d.id);
+          this.input(d, { type: 'select', index: to });
+        }
+        return;
+      }
+      keyInput.call(this, d, event);
+    });
+    list.addEventListener('blur', () => { if (this.keyboardLists) this.keyboardLists.delete(d.id); });
+    if (this.keyboardLists && this.keyboardLists.has(d.id)) {
+      requestAnimationFrame(() => { if (list.isConnected) list.focus({ preventScroll: true }); });
+    }
+    const selected = list.querySelector('li.selected');
+    if (selected) requestAnimationFrame(() => selected.scrollIntoView({ block: 'nearest' }));
     el.append(list);
     return document.createElement('div');
   },
