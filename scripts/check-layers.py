@@ -2,7 +2,7 @@
 """Fails when a source file includes a header of a layer above its own.
 
 The layers, lowest first: platform; the subsystems (core, storage, search, publishing, config);
-host and ui; shell and app. A file may include headers of its own layer and of the layers below.
+host and ui; shell, app and the loadable module. A file may include headers of its own layer and of the layers below.
 Usage: check-layers.py [SRC_DIR]   (default: the src folder beside this script's folder)
        check-layers.py --self-test
 """
@@ -15,7 +15,7 @@ LAYER = {
     "platform": 0,
     "core": 1, "storage": 1, "search": 1, "publishing": 1, "config": 1,
     "host": 2, "ui": 2,
-    "shell": 3, "app": 3,
+    "shell": 3, "app": 3, "module": 3,
 }
 NAMES = ["platform", "subsystems", "host and ui", "shell and app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z_]+)/[^"]*"')

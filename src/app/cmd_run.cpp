@@ -20,16 +20,14 @@
 
 #if __has_include("shell/shell.h") && VT_HAVE_SHELL
 #include "config/myRegistry.h"
-#include "host/OurNSHandler.h"
 #include "host/bandstate.h"
 #include "host/clsids.h"
-#include "host/module.h"
+#include "module_loader.h"
+#include "platform/com/classfactory.h"
 #include "platform/msgloop/message_loop.h"
 #include "shell/band_site.h"
 #include "shell/shell.h"
 #include "storage/install.h"
-#include "storage/urlRecords.h"
-#include "ui/BandForm.h"
 
 extern char** environ;
 
@@ -92,17 +90,42 @@ void InstallOnFirstStart() {
     std::fprintf(stderr, "vellumtrace run: %s\n", line.c_str());
 }
 
-// What loading the band module into the browser process does: the band's class is served in
-// the process and its form is the band form; a page's saved tree selection comes from its row.
-void StartBand() {
-  InstallBandForm();
-  SetSavedSelectionLookup(&GetSelectedNode);
-  if (com::FAILED(StartBandModule()))
-    std::fprintf(stderr, "vellumtrace run: the explorer bar could not be registered\n");
-  SetBandActiveSwitch(&SetBandActive);
-  // The private host answers the generated pages (filter views, snippets, articles).
-  if (com::FAILED(RegisterPrivateHostHandler()))
-    std::fprintf(stderr, "vellumtrace run: the private host could not be registered\n");
+// The band module, found through its registration as a browser finds an in-process server: it
+// is registered first when it is not (or names a file that is gone), then loaded by asking COM
+// for the band's class object, which runs the module's start-up. False after telling the user
+// what to do.
+bool LoadBandModule() {
+  const std::string registered = RegisteredModule();
+  std::error_code ec;
+  if (registered.empty() || !std::filesystem::is_regular_file(registered, ec)) {
+    const std::string module = LocateModule();
+    std::string error;
+    if (module.empty()) {
+      std::fprintf(stderr,
+                   "vellumtrace run: the band module libvellumtrace.so is not registered and not "
+                   "beside the program; build it (./scripts/run.sh) or run 'vellumtrace register "
+                   "PATH' with its path.\n");
+      return false;
+    }
+    if (!CallModuleRegistration(module, false, error)) {
+      std::fprintf(stderr, "vellumtrace run: %s; run 'vellumtrace register' to see why.\n",
+                   error.c_str());
+      return false;
+    }
+    std::printf("  Registered the band module %s\n", module.c_str());
+  }
+  com::ComPtr<com::IClassFactory> band;
+  const com::HRESULT hr = com::CoGetClassObject(CLSID_ExplorerBand, com::CLSCTX_INPROC_SERVER,
+                                                nullptr, com::IID_IClassFactory, band.put_void());
+  if (com::FAILED(hr) || !band) {
+    std::string detail = com::CoLastErrorDetail();
+    std::fprintf(stderr,
+                 "vellumtrace run: the band module registered as '%s' does not load%s%s; run "
+                 "'vellumtrace register' to register the module beside the program again.\n",
+                 RegisteredModule().c_str(), detail.empty() ? "" : ": ", detail.c_str());
+    return false;
+  }
+  return true;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -132,7 +155,7 @@ int Run(const std::vector<std::string>& args) {
   shell_options.file_roots = [] {
     return std::vector<std::filesystem::path>{AppDir(), CacheDir()};
   };
-  StartBand();
+  if (!LoadBandModule()) return kExitFailure;
   shell::HostedExplorerBar bar(CLSID_ExplorerBand);  // outlives the shell, which refers to it
   shell::Shell shell(*ui, hub, shell_options);
   shell.SetExplorerBar(&bar);

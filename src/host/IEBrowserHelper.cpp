@@ -1,5 +1,8 @@
 #include "host/IEBrowserHelper.h"
 
+#include "host/module.h"
+#include "host/registration.h"
+
 #include "host/bandstate.h"
 #include "host/clsids.h"
 #include "platform/msgloop/message_loop.h"
@@ -161,8 +164,16 @@ HRESULT TIEBrowserHelper::Invoke(DISPID id, const GUID&, LCID, WORD, DISPPARAMS*
 }
 
 ComPtr<IClassFactory> RegisterBrowserHelperFactory() {
-  static DWORD registration = 0;
   ComPtr<IClassFactory> factory(new TIEBrowserHelperFactory());
+  if (!ModulePath().empty()) {
+    // In the loaded module: the class is served by DllGetClassObject and found through its
+    // registration, which every new factory writes again.
+    AddModuleFactory(BrowserHelperClassInfo(), ComPtr<IUnknown>(factory.get()));
+    RegisterComClass(BrowserHelperClassInfo(), ModulePath());
+    RegisterBrowserHelperKey();
+    return factory;
+  }
+  static DWORD registration = 0;
   DWORD cookie = 0;
   const HRESULT hr = CoRegisterClassObject(CLSID_IEBrowserHelper, factory.get(),
                                            CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
@@ -173,9 +184,8 @@ ComPtr<IClassFactory> RegisterBrowserHelperFactory() {
   const std::string clsid = ToString(CLSID_IEBrowserHelper);
   registry::Batch batch;
   registry::CreateKey(registry::HKEY_CLASSES_ROOT, "CLSID\\" + clsid)
-      .WriteString("", "Vellumtrace Browser Helper");
-  registry::CreateKey(registry::HKEY_LOCAL_MACHINE,
-                      std::string(kBrowserHelperObjectsKey) + "\\" + clsid);
+      .WriteString("", BrowserHelperClassInfo().description);
+  RegisterBrowserHelperKey();
   batch.Commit();
   return factory;
 }

@@ -175,6 +175,7 @@ void TBandForm::BuildLayout() {
   BuildMainMenu();
   BuildSearchTab();
   BuildFilterViews();
+  BuildBrowserIconItem();
 }
 
 void TBandForm::BuildMainMenu() {

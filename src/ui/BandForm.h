@@ -176,6 +176,9 @@ class TBandForm : public widgets::Form, public BandWindow {
   void BuildMainMenu();
   // The "Tools" submenu and its commands (BandForm_tools.cpp).
   void BuildToolsMenu();
+  // "Add Icon to Browser", last in Tools.
+  void BuildBrowserIconItem();
+  void AddIconToBrowser();
   void Settings();
   void CompactDatabase();
   // Filter views (BandForm_filter.cpp): the filter tree's events, the page menu, Spy Mode and

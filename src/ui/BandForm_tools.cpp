@@ -1,6 +1,8 @@
 // The band menu's "Tools": settings, compaction of the database and the browser's tool-bar icon.
 #include <strings.h>
 
+#include "host/clsids.h"
+#include "host/registration.h"
 #include "storage/CompactDB.h"
 #include "storage/help_page.h"
 #include "ui/BandForm.h"
@@ -14,6 +16,20 @@ void TBandForm::BuildToolsMenu() {
   tools->Add("&Compact Database", 0, "CompactDatabase")->OnClick = [this](widgets::Control&) {
     CompactDatabase();
   };
+}
+
+void TBandForm::BuildBrowserIconItem() {
+  widgets::MenuItem* tools = Popup_Main.Items().FindByName("Tools");
+  tools->Add("Add Icon to Browser", 0, "AddIconToBrowser")->OnClick = [this](widgets::Control&) {
+    AddIconToBrowser();
+  };
+}
+
+void TBandForm::AddIconToBrowser() {
+  RemoveToolbarButton("Vellumtrace");
+  const std::string icon = AppDir() + "icon.ico";
+  AddToolbarButton(true, ToolbarButtonKind::ExplorerBar, "Vellumtrace", BandClsidText(), icon,
+                   icon);
 }
 
 void TBandForm::Settings() {

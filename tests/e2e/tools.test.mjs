@@ -1,5 +1,6 @@
 // The band menu's Tools in the display, as a user runs them against `vellumtrace run` on a fresh
-// home: compacting the database, and the settings dialog with its font and folder pickers.
+// home: the bar loaded from the registered module, compacting the database, the settings dialog
+// with its font and folder pickers, and the browser's tool-bar icon.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -43,6 +44,28 @@ after(async () => {
     assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
   }
   if (server) server.close();
+});
+
+// A value of a registry hive file ('HKCR', 'HKLM', 'HKCU'); undefined when absent.
+function registryValue(hive, path, name) {
+  let key = JSON.parse(readFileSync(join(vt.home, 'config', `${hive}.json`), 'utf8')).root;
+  for (const part of path.split('\\').filter(Boolean)) {
+    key = (key.keys || []).find((k) => k.name.toLowerCase() === part.toLowerCase());
+    if (!key) return undefined;
+  }
+  const value = (key.values || []).find((v) => v.name.toLowerCase() === name.toLowerCase());
+  return value ? value.data : undefined;
+}
+
+test('the bar on a fresh home comes from the module its registration names', () => {
+  const band = '{DD8E695B-AB7D-4629-9942-A007CBF1C8AF}';
+  const module = registryValue('HKCR', `CLSID\\${band}\\InprocServer32`, '');
+  assert.match(module, /\/libvellumtrace\.so$/);
+  assert.equal(registryValue('HKCR', `CLSID\\${band}`, ''), '&Vellumtrace');
+  const maps = readFileSync(`/proc/${vt.child.pid}/maps`, 'utf8');
+  assert.ok(maps.includes(module), 'the module is loaded into the running process');
+  // The band form registered its helper object in the same module.
+  assert.equal(registryValue('HKCR', 'CLSID\\{BEC5C2AA-30BB-438E-9D4C-2C6326C56025}\\InprocServer32', ''), module);
 });
 
 // Opens the band menu and runs Tools > `item`.
@@ -215,4 +238,13 @@ test('OK with a folder picked in the folder dialog moves the band to it and stor
   }, join(other, 'Vellumtrace.css'));
   assert.equal(served.status, 200);
   assert.equal(served.text, expectedSheet('Arial', 12, 'FF0000'));
+});
+
+test('Add Icon to Browser registers the bar button with the icon of the program folder', async () => {
+  await tools('AddIconToBrowser');
+  const guid = await until(() => registryValue('HKLM', 'Software\\Bandkit\\ToolBar Buttons', 'Vellumtrace'), 'the button');
+  const key = `Software\\Microsoft\\Internet Explorer\\Extensions\\${guid}`;
+  assert.equal(registryValue('HKLM', key, 'ButtonText'), 'Vellumtrace');
+  assert.equal(registryValue('HKLM', key, 'BandCLSID'), '{DD8E695B-AB7D-4629-9942-A007CBF1C8AF}');
+  assert.match(registryValue('HKLM', key, 'Icon'), /\/icon\.ico$/);
 });

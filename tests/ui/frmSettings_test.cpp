@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "config/StyleSheet.h"
+#include "host/clsids.h"
+#include "host/registration.h"
 #include "platform/browser/url.h"
 #include "platform/browser/web_browser.h"
 #include "platform/dom/document.h"
@@ -316,6 +318,33 @@ TEST_F(BandSettingsTest, TheSameFolderInOtherLettersOrCancelDoesNotRestart) {
   RunSettings(other_, dir_.string() + "/elsewhere/", false);
   EXPECT_EQ(form_->Indexer(), first);
   EXPECT_EQ(CacheDir(), cache_);
+}
+
+TEST_F(BandSettingsTest, ToolsHoldsTheCommandsAndAddIconWritesOneBarButton) {
+  widgets::MenuItem* tools = form_->Popup_Main.Items().FindByName("Tools");
+  ASSERT_NE(tools, nullptr);
+  std::vector<std::string> captions;
+  for (size_t i = 0; i < tools->Count(); ++i) captions.push_back(tools->Item(i)->Caption());
+  EXPECT_EQ(captions, (std::vector<std::string>{"&Settings", "&Compact Database", "&Spy Mode",
+                                                "Add Icon to Browser"}));
+
+  registry::DeleteKey(registry::HKEY_LOCAL_MACHINE, "Software");
+  ASSERT_TRUE(tools->FindByName("AddIconToBrowser")->Click());
+  ASSERT_TRUE(tools->FindByName("AddIconToBrowser")->Click());  // replaces the first one
+  auto extensions = registry::OpenKey(registry::HKEY_LOCAL_MACHINE, kExtensionsKey);
+  ASSERT_TRUE(extensions);
+  ASSERT_EQ(extensions->SubKeyNames().size(), 1u);
+  const std::string guid = extensions->SubKeyNames()[0];
+  EXPECT_EQ(registry::OpenKey(registry::HKEY_LOCAL_MACHINE, kToolbarButtonsKey)
+                ->ReadString("Vellumtrace"),
+            guid);
+  auto button = extensions->OpenSubKey(guid);
+  EXPECT_EQ(button->ReadString("BandCLSID"), BandClsidText());
+  EXPECT_EQ(button->ReadString("CLSID"), kExplorerBarButtonClsid);
+  EXPECT_EQ(button->ReadString("Icon"), app_ + "icon.ico");
+  EXPECT_EQ(button->ReadString("HotIcon"), app_ + "icon.ico");
+  EXPECT_EQ(button->ReadString("ButtonText"), "Vellumtrace");
+  EXPECT_EQ(button->ReadString("Default Visible"), "Yes");
 }
 
 }  // namespace
