@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/browser/session.h"
 #include "platform/browser/url.h"
 #include "platform/dom/document.h"
 #include "platform/msgloop/message_loop.h"
@@ -15,6 +18,11 @@
 
 namespace vt {
 namespace {
+
+std::string Seconds(int ms) {
+  const int s = (ms + 999) / 1000;
+  return std::to_string(s) + (s == 1 ? " second" : " seconds");
+}
 
 bool HasScheme(const std::string& page) {
   const std::string scheme = browser::SchemeOf(page);
@@ -81,15 +89,25 @@ DissectResult DissectPage(const std::string& page, int timeout_ms) {
     }
     url = browser::FileUrlFromPath(path.lexically_normal().string());
   }
+  // A fetch that outlives the wait would only be stopped: let it end (and say why) within it.
+  auto& limits = browser::InternetSession::Process().Limits();
+  limits.total_timeout = std::min(limits.total_timeout, msgloop::Milliseconds(timeout_ms));
+  limits.connect_timeout = std::min(limits.connect_timeout, limits.total_timeout);
   com::ComPtr<browser::WebBrowser> web = browser::WebBrowser::Create();
   if (web->Navigate(url) < 0) {
     failed.error = "'" + page + "' is not an address that can be loaded";
     return failed;
   }
-  if (!msgloop::PumpUntil([&] { return !web->Busy(); }, msgloop::Milliseconds(timeout_ms))) {
+  // The fetch gives up on its own after the wait; a little more lets its reason arrive.
+  const auto wait = msgloop::Milliseconds(timeout_ms) + std::chrono::seconds(2);
+  if (!msgloop::PumpUntil([&] { return !web->Busy(); }, wait)) {
     web->Stop();
-    failed.error = "'" + page + "' did not finish loading within " +
-                   std::to_string(timeout_ms / 1000) + " seconds";
+    failed.error = "'" + page + "' did not finish loading within " + Seconds(timeout_ms);
+    return failed;
+  }
+  // The browser shows an error page for a page it could not load; that is no page to dissect.
+  if (!web->LoadError().empty()) {
+    failed.error = "'" + page + "' could not be loaded: " + web->LoadError();
     return failed;
   }
   if (!web->Document()) {

@@ -29,8 +29,9 @@ struct DissectResult {
 };
 
 // PAGE is a local file path or an address. A path that does not name a readable file, an
-// address the browser could not load, or a load that does not finish in `timeout_ms` gives
-// loaded = false and the reason in `error`.
+// address the browser could not load (no answer, refused, an HTTP error status, too large: the
+// browser would show its error page), or a load that does not finish in `timeout_ms` gives
+// loaded = false and the reason in `error`. Frames that fail to load leave the page loaded.
 DissectResult DissectPage(const std::string& page, int timeout_ms = 60000);
 
 // Parses the page a browser already shows, in a fresh page session with its own tree and status

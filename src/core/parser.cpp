@@ -171,7 +171,7 @@ void ParseRun::WalkTables(const dom::Document& document, int frame, TreeNodeRef 
     ++loaded;
     Tnode& entry = CreateEntry(frame);
     entry.Table = static_cast<int>(j) + 1;
-    entry.Text = std::string(FirstChars(CleanText(table->innerText()), 50));
+    entry.Text = std::string(FirstChars(CleanText(table->InnerTextPrefix(kCleanTextChars)), 50));
     TreeNodeRef table_node = AddNode(
         group_node, entry.Text.empty() ? "Table" : ShortenText(entry.Text, 30), kImageTables);
     entry.SourceIndex = table->sourceIndex();
@@ -198,7 +198,7 @@ void ParseRun::WalkTables(const dom::Document& document, int frame, TreeNodeRef 
         cell_entry.Table = static_cast<int>(j) + 1;
         cell_entry.Row = static_cast<int>(k) + 1;
         cell_entry.Col = static_cast<int>(l) + 1;
-        cell_entry.Text = ShortenText(CleanText(cell->innerText()), 50);
+        cell_entry.Text = ShortenText(CleanText(cell->InnerTextPrefix(kCleanTextChars)), 50);
         std::string text = "Col " + std::to_string(l + 1);
         if (!cell_entry.Text.empty()) text += " (" + ShortenText(cell_entry.Text, 20) + ")";
         AddNode(row_node, text, kImageTables);
@@ -271,7 +271,7 @@ void ParseRun::WalkLinks(const dom::Document& document, int frame, TreeNodeRef p
     }
     StopIfCancelled();
     dom::ElementPtr link = links.item(i);
-    std::string text = CleanText(link->innerText());
+    std::string text = CleanText(link->InnerTextPrefix(kCleanTextChars));
     if (text.empty()) continue;
     if (loaded == kMaxLinks) {
       Status("Maximum links loaded (" + std::to_string(kMaxLinks) + ")");

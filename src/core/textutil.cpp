@@ -61,7 +61,7 @@ std::string_view FirstChars(std::string_view text, std::size_t count) {
 }
 
 std::string CleanText(std::string_view text) {
-  text = FirstChars(text, 250);
+  text = FirstChars(text, kCleanTextChars);
   std::string out;
   out.reserve(text.size());
   bool in_space = false;

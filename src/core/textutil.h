@@ -12,6 +12,8 @@ namespace vt {
 // ASCII letters and the letters U+00E8 to U+00EF), then leading and trailing spaces and control
 // characters removed. Never longer than 250 characters.
 std::string CleanText(std::string_view text);
+// How much of its text CleanText reads: callers may hand it only this many first characters.
+inline constexpr std::size_t kCleanTextChars = 250;
 
 // Cuts a label at a word boundary: once MaxLength characters have been scanned, the text before
 // the last space seen (spaces inside '...' or "..." do not count, nor a space in first place) with

@@ -14,7 +14,36 @@
 #include <thread>
 #include <vector>
 
+#include "../platform/browser/test_server.h"
+
 namespace {
+
+using vt::browser::testing::RefusingPort;
+using vt::browser::testing::TestServer;
+
+// A port on 127.0.0.1 that takes connections and never answers on them.
+class SilentPort {
+ public:
+  SilentPort() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd_, 8);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+  }
+  ~SilentPort() { ::close(fd_); }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
 
 struct Outcome {
   int exit_code;
@@ -92,6 +121,54 @@ TEST(DissectCommand, FailsClearlyWhenThePageCannotBeRead) {
   EXPECT_NE(usage.err.find("Usage: vellumtrace dissect PAGE [--json]"), std::string::npos);
   Outcome extra = Dissect("a.html b.html");
   EXPECT_EQ(extra.exit_code, 2);
+}
+
+// Only a page that loaded is dissected. A page the browser could not load would show its error
+// page, which is no page of the user's: the command says what happened and exits 1.
+TEST(DissectCommand, APageThatDidNotLoadIsAFailureThatSaysWhy) {
+  TestServer server;
+  server.server().Get("/missing", [](const httplib::Request&, httplib::Response& r) {
+    r.status = 404;
+    r.set_content("<title>Not here</title><table><tr><td>x</td></tr></table>", "text/html");
+  });
+  // Announces more than the browser takes; the fetch ends at the announcement.
+  server.server().Get("/huge", [](const httplib::Request&, httplib::Response& r) {
+    r.set_content_provider(
+        std::size_t{40} << 20, "text/html",
+        [](std::size_t, std::size_t, httplib::DataSink& sink) { return sink.write("<p>", 3); });
+  });
+  server.server().Get("/frames", [&](const httplib::Request&, httplib::Response& r) {
+    r.set_content("<frameset><frame name=a src=\"/missing\"></frameset>", "text/html");
+  });
+  RefusingPort refusing;
+  SilentPort silent;
+  struct Case {
+    std::string args;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {Quote(server.Url("/missing")),
+       "vellumtrace dissect: '" + server.Url("/missing") +
+           "' could not be loaded: The server answered 404 Not Found.\n"},
+      {Quote(server.Url("/huge")),
+       "' could not be loaded: The page is larger than 33554432 bytes."},
+      {Quote(refusing.Url("/")), "' could not be loaded: The server refused the connection."},
+      {"--timeout 1 " + Quote(silent.Url("/")),
+       "' could not be loaded: The server did not answer in time."},
+  };
+  for (const Case& c : cases) {
+    Outcome r = Dissect(c.args);
+    EXPECT_EQ(r.exit_code, 1) << c.args;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+  // A frame that did not load leaves its page loaded.
+  Outcome frames = Dissect(Quote(server.Url("/frames")));
+  EXPECT_EQ(frames.exit_code, 0) << frames.err;
+  EXPECT_EQ(frames.out, "Frame 1 (a)\nParsing complete.\n");
+  Outcome bad = Dissect("--timeout 0 " + Quote(server.Url("/missing")));
+  EXPECT_EQ(bad.exit_code, 2);
+  EXPECT_NE(bad.err.find("--timeout wants a whole number of seconds"), std::string::npos);
 }
 
 TEST(DissectCommand, ExitsZeroOnEveryCorpusPage) {

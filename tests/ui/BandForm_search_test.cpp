@@ -62,6 +62,10 @@ class BandFormSearchTest : public ::testing::Test {
   void Tick() {
     clock_->Advance(std::chrono::milliseconds(250));
     loop_.ProcessMessages();
+    // Pages are read and parsed on worker threads, in real time: let a pending one arrive.
+    if (browser_ && browser_->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
+      loop_.ProcessMessages();
+    }
   }
   // Navigates and ticks until the page is handled and, with the Indexer down, indexed.
   void Visit(const std::string& url) {

@@ -89,6 +89,19 @@ class BandFormTest : public ::testing::Test {
   void Tick() {
     clock_->Advance(std::chrono::milliseconds(250));
     loop_.ProcessMessages();
+    // Pages are read and parsed on worker threads, in real time: let a pending one arrive.
+    if (browser_ && browser_->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
+      loop_.ProcessMessages();
+    }
+  }
+  // Ticks until `window` has loaded its page (at most 20 ticks).
+  void TickWhileBusy(browser::WebBrowser* window) {
+    for (int i = 0; i < 20 && window->Busy(); ++i) {
+      Tick();
+      if (window->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
+        loop_.ProcessMessages();
+      }
+    }
   }
   std::string WritePage(const std::string& name, const std::string& html) {
     std::ofstream(dir_ / name) << html;
@@ -435,7 +448,7 @@ TEST_F(BandFormTest, HelpOpensTheInstalledPageInANewWindowAtTheContext) {
   ASSERT_EQ(windows.size(), before + 1);
   com::ComPtr<browser::WebBrowser> window = windows.back();
   EXPECT_TRUE(window->Visible());
-  for (int i = 0; i < 20 && window->Busy(); ++i) Tick();
+  TickWhileBusy(window.get());
   EXPECT_EQ(window->LocationURL(), browser::FileUrlFromPath(page) + "#context-2000");
   EXPECT_EQ(window->LocationName(), "Vellumtrace Help");
   window->Quit();
@@ -443,7 +456,7 @@ TEST_F(BandFormTest, HelpOpensTheInstalledPageInANewWindowAtTheContext) {
   form.Popup_Main.Items().FindByName("HelpIndex")->Click();
   windows = browser::BrowserWindows();
   ASSERT_EQ(windows.size(), before + 1);
-  for (int i = 0; i < 20 && windows.back()->Busy(); ++i) Tick();
+  TickWhileBusy(windows.back().get());
   EXPECT_EQ(windows.back()->LocationURL(), browser::FileUrlFromPath(page));
   windows.back()->Quit();
 

@@ -56,6 +56,10 @@ class BandFixture : public ::testing::Test {
   void Tick() {
     clock_->Advance(std::chrono::milliseconds(250));
     loop_.ProcessMessages();
+    // Pages are read and parsed on worker threads, in real time: let a pending one arrive.
+    if (browser_ && browser_->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
+      loop_.ProcessMessages();
+    }
   }
   // Navigates and ticks until the band has handled the completed page.
   void Visit(const std::string& url) {

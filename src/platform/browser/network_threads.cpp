@@ -64,7 +64,53 @@ class NetworkThreads {
   std::list<Worker> workers_;
 };
 
+// Whether the process has begun to end (its static objects are being destroyed): from then on
+// detached work posts nothing, since the loop it would post to may be gone. Never destroyed.
+struct ExitGate {
+  std::mutex mutex;
+  bool closed = false;
+};
+ExitGate& Gate() {
+  static auto* gate = new ExitGate();
+  return *gate;
+}
+// Closes the gate when static objects are destroyed; made after the UI loop, so it goes first.
+struct ExitWatch {
+  ExitWatch() {
+    msgloop::UiLoop();
+    Gate();
+  }
+  ~ExitWatch() {
+    std::lock_guard lock(Gate().mutex);
+    Gate().closed = true;
+  }
+};
+
 }  // namespace
+
+void RunDetached(std::function<void()> work) {
+  static ExitWatch watch;
+  std::thread(std::move(work)).detach();
+}
+
+bool UiHandOff::Post(std::function<void()>& task) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return false;
+  std::lock_guard gate(Gate().mutex);
+  if (Gate().closed) return false;
+  PostToUi(std::move(task));
+  return true;
+}
+
+void UiHandOff::Close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+}
+
+bool UiHandOff::Closed() {
+  std::lock_guard lock(mutex_);
+  return closed_;
+}
 
 void RunOnNetworkThread(std::shared_ptr<std::atomic<bool>> cancel, std::function<void()> work) {
   NetworkThreads::Get().Run(std::move(cancel), std::move(work));

@@ -75,7 +75,7 @@ std::string MediaTypeOfPath(const std::filesystem::path& path) {
   return "text/html";
 }
 
-// Local files, read on the UI thread (they are small and near).
+// Local files, read on a network thread (a page may be large, a disk slow).
 LoadResult LoadFile(const std::string& url, std::size_t max_bytes) {
   auto path = FilePathFromUrl(url);
   if (!path) return Failure(url, "The address is not a valid local file address.");
@@ -369,7 +369,8 @@ HRESULT ProtocolSink::GetBindString(ULONG type, std::vector<std::string>* string
   return com::S_OK;
 }
 
-// about:, file: and protocols nobody handles: answered on the next turn of the loop.
+// about: and protocols nobody handles: answered at once (from a posted task). file: is read on a
+// network thread and answered from the UI thread's loop.
 class ImmediateRequest final : public RequestBase {
  public:
   using RequestBase::RequestBase;
@@ -382,11 +383,19 @@ class ImmediateRequest final : public RequestBase {
       r.content_type = "text/html";
       Complete(std::move(r));
     } else if (scheme == "file") {
-      Complete(LoadFile(url(), max_bytes));
+      auto self = std::static_pointer_cast<ImmediateRequest>(shared_from_this());
+      detail::RunOnNetworkThread(cancel_, [self, max_bytes, cancel = cancel_] {
+        LoadResult r = LoadFile(self->url(), max_bytes);
+        if (!cancel->load()) self->CompleteLater(std::move(r));
+      });
     } else {
       Complete(Failure(url(), "The address uses a protocol that cannot be fetched."));
     }
   }
+
+ private:
+  void OnCancel() override { cancel_->store(true); }
+  std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 // The first request object of a load: asks the namespace handlers, then the default protocols,

@@ -111,16 +111,18 @@ class NavigationDriver {
     Fire(com::DISPID_DOWNLOADBEGIN, {});
     if (id != s_.navigation) return;
     com::ComPtr<WebBrowser> keep(&b_);
-    s_.load = InternetSession::Process().Load(
-        url, [keep, id](LoadResult r) { NavigationDriver(*keep).OnLoaded(id, std::move(r)); });
+    // The page is parsed on a worker; Stop or a newer navigation abandons that parse.
+    s_.load = LoadAndParse(url, [keep, id](LoadResult r, dom::ParsedPage page) {
+      NavigationDriver(*keep).OnLoaded(id, std::move(r), std::move(page));
+    });
   }
 
-  void OnLoaded(std::uint64_t id, LoadResult r) {
+  void OnLoaded(std::uint64_t id, LoadResult r, dom::ParsedPage page) {
     if (id != s_.navigation) return;
     s_.load = nullptr;
     if (r.url.empty()) r.url = s_.pending_url;
     auto doc = dom::Document::Create(r.url);
-    FillDocument(*doc, r);
+    doc->Load(std::move(page), r.url);
     DropFrames();
     doc->parentWindow()->SetName(b_.frame_name_);
     doc->parentWindow()->SetServiceProvider(s_.services.get());

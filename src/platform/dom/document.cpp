@@ -61,11 +61,26 @@ void Document::ReplaceTree(NodePtr root) {
   if (selection_) selection_->empty();
 }
 
-void Document::Load(std::string_view bytes, std::string url, std::string_view content_type) {
+ParsedPage ParsedPage::Parse(std::string_view bytes, std::string_view content_type) {
   DecodedText decoded = DecodePage(bytes, content_type);
+  ParsedPage page;
+  page.root_ = TreeBuilder::ParseDocument(decoded.text);
+  page.charset_ = std::move(decoded.charset);
+  return page;
+}
+
+ParsedPage::~ParsedPage() = default;
+
+void Document::Load(std::string_view bytes, std::string url, std::string_view content_type) {
+  Load(ParsedPage::Parse(bytes, content_type), std::move(url));
+}
+
+void Document::Load(ParsedPage&& page, std::string url) {
+  if (!page.root_) throw DomError("The page was already handed to a document.");
   url_ = std::move(url);
-  charset_ = decoded.charset;
-  ReplaceTree(TreeBuilder::ParseDocument(decoded.text));
+  charset_ = std::move(page.charset_);
+  ReplaceTree(std::move(page.root_));
+  page.root_ = nullptr;
   dirty_ = false;
   Notify({Change::Kind::kReplaced, nullptr, {}});
 }

@@ -3,7 +3,8 @@
 //
 // Create documents with Document::Create; the document owns its tree, its window and its
 // selection. Loading replaces the whole tree: elements of the old tree stay valid as detached
-// nodes. Everything runs on the UI thread.
+// nodes. Everything runs on the UI thread, except ParsedPage::Parse, which builds a tree that no
+// document holds yet and may run on any thread.
 //
 // Event sinks, embedded objects and the window's service provider are COM objects: the document
 // keeps one reference to each while it holds it.
@@ -59,6 +60,27 @@ struct SerializeOptions {
   bool annotate_source_index = false;
 };
 
+// A page's tree built from its bytes before any document holds it. Parse touches nothing shared,
+// so it may run on a worker thread; the page is then handed whole to the UI thread, where
+// Document::Load adopts it. Move-only.
+class ParsedPage {
+ public:
+  // Decodes `bytes` as Document::Load does and builds their tree. Throws DomError when the
+  // mark-up cannot be parsed.
+  static ParsedPage Parse(std::string_view bytes, std::string_view content_type = {});
+  ParsedPage(ParsedPage&&) noexcept = default;
+  ParsedPage& operator=(ParsedPage&&) noexcept = default;
+  ~ParsedPage();
+  // Name of the charset the bytes were decoded from.
+  const std::string& charset() const { return charset_; }
+
+ private:
+  friend class Document;
+  ParsedPage() = default;
+  NodePtr root_;
+  std::string charset_;
+};
+
 class Document : public std::enable_shared_from_this<Document> {
  public:
   // An empty document ("about:blank": HTML, HEAD and BODY, no content).
@@ -71,6 +93,8 @@ class Document : public std::enable_shared_from_this<Document> {
   // META declaration or, failing those, UTF-8 when the bytes are valid UTF-8, else windows-1252.
   // Replaces the tree; `url` becomes the document's URL.
   void Load(std::string_view bytes, std::string url, std::string_view content_type = {});
+  // The same with a page parsed beforehand (on any thread); `page` is emptied.
+  void Load(ParsedPage&& page, std::string url);
   // Replaces the tree with `html`, which is UTF-8 text (as the system's own text always is; a
   // byte-order mark is honoured, a META charset is not). The URL is kept. Clears the dirty flag.
   void LoadSource(std::string_view html);

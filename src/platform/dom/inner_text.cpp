@@ -114,42 +114,38 @@ bool IsCellElement(const Node* n) {
   return e && (e->Is("td") || e->Is("th"));
 }
 
-bool HasRowsAfter(const Node& section, const Node* after) {
-  bool past = after == nullptr;
-  for (const auto& c : section.children()) {
-    if (!past) {
-      past = c.get() == after;
-      continue;
-    }
+bool IsSection(const Element* e) {
+  return e && (e->Is("thead") || e->Is("tbody") || e->Is("tfoot"));
+}
+
+// Whether a child of a table or section carries a row: a TR, or a section with a TR in it.
+bool BearsRow(const Node* child) {
+  if (IsRowElement(child)) return true;
+  const Element* e = AsElement(child);
+  if (!IsSection(e)) return false;
+  for (const auto& c : e->children()) {
     if (IsRowElement(c.get())) return true;
-    const Element* e = AsElement(c.get());
-    if (e && (e->Is("thead") || e->Is("tbody") || e->Is("tfoot"))) {
-      if (HasRowsAfter(*e, nullptr)) return true;
-    }
   }
   return false;
 }
 
-bool IsLastRow(const Element& row) {
-  const Node* parent = row.parent();
-  if (!parent) return true;
-  if (HasRowsAfter(*parent, &row)) return false;
-  const Element* p = AsElement(parent);
-  if (p && (p->Is("thead") || p->Is("tbody") || p->Is("tfoot")) && p->parent()) {
-    return !HasRowsAfter(*p->parent(), p);
+// Position of the last child of `parent` for which `test` holds, or -1.
+template <class Test>
+long LastChildWhere(const Node& parent, Test test) {
+  const auto& kids = parent.children();
+  for (std::size_t i = kids.size(); i > 0; --i) {
+    if (test(kids[i - 1].get())) return static_cast<long>(i - 1);
   }
-  return true;
+  return -1;
 }
 
-bool IsLastCell(const Element& cell) {
-  const Node* parent = cell.parent();
-  if (!parent) return true;
-  bool past = false;
-  for (const auto& c : parent->children()) {
-    if (past && IsCellElement(c.get())) return false;
-    if (c.get() == &cell) past = true;
+// Position of `child` among the children of `parent` (which holds it).
+long PositionIn(const Node& parent, const Node* child) {
+  const auto& kids = parent.children();
+  for (std::size_t i = 0; i < kids.size(); ++i) {
+    if (kids[i].get() == child) return static_cast<long>(i);
   }
-  return true;
+  return -1;
 }
 
 int PreserveMode(const Element& e) {
@@ -167,15 +163,85 @@ int PreserveMode(const Element& e) {
 
 class Collector {
  public:
-  std::string Run(const Node& root) {
+  // The rendered text of `root`, or its first `max_chars` characters (at least) when it is
+  // longer: the walk stops there. The text only ever grows at its end, so a cut walk gives the
+  // same beginning as a whole one.
+  std::string Run(const Node& root, std::size_t max_chars) {
     cascade_ = CascadeOf(root);
-    WalkTree(
-        root, [&](const Node& n) { return Enter(n, &n == &root); },
-        [&](const Node& n) { Leave(n, &n == &root); });
+    max_chars_ = max_chars;
+    if (!Enter(root, true)) {
+      Leave(root, true);
+      return std::move(out_);
+    }
+    walk_.push_back({&root});
+    while (!walk_.empty() && !Full()) {
+      Frame& top = walk_.back();
+      const auto& kids = top.node->children();
+      if (top.next < kids.size()) {
+        const Node* child = kids[top.next++].get();
+        if (Enter(*child, false)) {
+          walk_.push_back({child});
+        } else {
+          Leave(*child, false);
+        }
+      } else {
+        const Node* done = top.node;
+        walk_.pop_back();
+        Leave(*done, walk_.empty());
+      }
+    }
     return std::move(out_);
   }
 
  private:
+  static constexpr long kUnknown = -2;
+
+  // A node whose children are being walked, with what its children need to know of their
+  // siblings, found once per parent so that wide rows and tables cost no more than narrow ones.
+  struct Frame {
+    const Node* node;
+    std::size_t next = 0;       // the child walked next; the current child is next - 1
+    long last_cell = kUnknown;  // position of the last TD or TH child, -1 for none
+    long last_row = kUnknown;   // position of the last child that carries a row
+    long summary = kUnknown;    // position of the first SUMMARY child
+    int rows_after = -1;        // (root only) whether rows follow the root's section: 0 or 1
+  };
+
+  static long LastCell(Frame& f) {
+    if (f.last_cell == kUnknown) f.last_cell = LastChildWhere(*f.node, IsCellElement);
+    return f.last_cell;
+  }
+  static long LastRow(Frame& f) {
+    if (f.last_row == kUnknown) f.last_row = LastChildWhere(*f.node, BearsRow);
+    return f.last_row;
+  }
+  static long Position(const Frame& f) { return static_cast<long>(f.next) - 1; }
+
+  // Whether a row follows the current child of walk_[level] in its table: a later row of its
+  // own parent or, when that parent is a section, a later row-carrying sibling of the section.
+  bool RowFollows(std::size_t level) {
+    Frame& parent = walk_[level];
+    if (LastRow(parent) > Position(parent)) return true;
+    const Element* section = AsElement(parent.node);
+    if (!IsSection(section) || !section->parent()) return false;
+    if (level > 0) return LastRow(walk_[level - 1]) > Position(walk_[level - 1]);
+    // The section is the root of the walk: its table lies outside it.
+    if (parent.rows_after < 0) {
+      const Node& table = *section->parent();
+      parent.rows_after = LastChildWhere(table, BearsRow) > PositionIn(table, section) ? 1 : 0;
+    }
+    return parent.rows_after == 1;
+  }
+
+  // Whether enough text is there (counting characters as they come).
+  bool Full() {
+    if (max_chars_ == std::string::npos) return false;
+    for (; counted_ < out_.size(); ++counted_) {
+      if ((static_cast<unsigned char>(out_[counted_]) & 0xC0) != 0x80) ++chars_;
+    }
+    return chars_ >= max_chars_;
+  }
+
   struct Level {
     const Element* element;
     Display display;
@@ -200,7 +266,7 @@ class Collector {
     }
     const auto& e = static_cast<const Element&>(n);
     if (top && top->display == Display::kReplaced) return false;
-    if (!is_root && ClosedDetailsHides(e)) return false;
+    if (!is_root && ClosedDetailsHides()) return false;
     Display d = DisplayOf(e, cascade_);
     if (is_root && (d == Display::kNone || d == Display::kReplaced)) d = Display::kBlock;
     if (d == Display::kNone) return false;
@@ -243,16 +309,16 @@ class Collector {
     if (n.type() != NodeType::kElement || stack_.empty() || stack_.back().element != &n) return;
     const Level level = stack_.back();
     stack_.pop_back();
-    const auto& e = static_cast<const Element&>(n);
     BlockBreaks(level.display);
+    // The walk stands at the parent of `n`, whose current child `n` is.
     switch (level.display) {
       case Display::kRow:
         pending_space_ = false;
-        if (!is_root && !IsLastRow(e)) Literal("\r\n");
+        if (!is_root && RowFollows(walk_.size() - 1)) Literal("\r\n");
         break;
       case Display::kCell:
         pending_space_ = false;
-        if (!is_root && !IsLastCell(e)) {
+        if (!is_root && LastCell(walk_.back()) > Position(walk_.back())) {
           Literal("\t");
           line_start_ = true;
         }
@@ -262,14 +328,23 @@ class Collector {
     }
   }
 
-  static bool ClosedDetailsHides(const Element& e) {
-    const Element* parent = AsElement(e.parent());
-    if (!parent || !parent->Is("details") || parent->hasAttribute("open")) return false;
-    for (const auto& c : parent->children()) {
-      const Element* s = AsElement(c.get());
-      if (s && s->Is("summary")) return s != &e;
+  // A closed DETAILS shows its first SUMMARY child only. `e` is the current child of the walk.
+  bool ClosedDetailsHides() {
+    Frame& parent = walk_.back();
+    const Element* details = AsElement(parent.node);
+    if (!details || !details->Is("details") || details->hasAttribute("open")) return false;
+    if (parent.summary == kUnknown) {
+      const auto& kids = details->children();
+      parent.summary = -1;
+      for (std::size_t i = 0; i < kids.size(); ++i) {
+        const Element* s = AsElement(kids[i].get());
+        if (s && s->Is("summary")) {
+          parent.summary = static_cast<long>(i);
+          break;
+        }
+      }
     }
-    return true;
+    return parent.summary != Position(parent);
   }
 
   // Blocks want a line break before and after them, paragraphs two.
@@ -337,6 +412,10 @@ class Collector {
 
   const SheetCascade* cascade_ = nullptr;
   std::string out_;
+  std::size_t max_chars_ = std::string::npos;
+  std::size_t counted_ = 0;  // bytes of out_ counted into chars_
+  std::size_t chars_ = 0;
+  std::vector<Frame> walk_;
   std::vector<Level> stack_;
   int breaks_ = 0;
   bool pending_space_ = false;
@@ -365,9 +444,9 @@ bool IsTextShown(const Node& text) {
   return true;
 }
 
-std::string RenderedText(const Node& root) {
+std::string RenderedText(const Node& root, std::size_t max_chars) {
   if (const Element* e = AsElement(&root); e && !Rendered(*e)) return root.TextContent();
-  return Collector().Run(root);
+  return Collector().Run(root, max_chars);
 }
 
 }  // namespace vt::dom

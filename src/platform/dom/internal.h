@@ -62,8 +62,9 @@ void SerializeChildren(const Node& node, std::string& out, SerializeFlags flags 
 void AppendEscapedText(std::string_view text, std::string& out, bool attribute);
 bool IsVoidElement(const Element& element);
 
-// Rendered text of a subtree (innerText).
-std::string RenderedText(const Node& root);
+// Rendered text of a subtree (innerText); with `max_chars`, at least that many characters of its
+// beginning (all of it when shorter), walking no further than they need.
+std::string RenderedText(const Node& root, std::size_t max_chars = std::string::npos);
 // Whether the text of a text node is shown (no hidden or replaced element above it).
 bool IsTextShown(const Node& text);
 

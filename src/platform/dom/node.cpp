@@ -224,6 +224,10 @@ std::string Element::innerText() const {
   return RenderedText(*this);
 }
 
+std::string Element::InnerTextPrefix(std::size_t max_chars) const {
+  return RenderedText(*this, max_chars);
+}
+
 void Element::setInnerText(std::string_view text) {
   std::vector<NodePtr> old = std::move(children_);
   children_.clear();

@@ -137,6 +137,10 @@ class Element final : public Node {
   // Text as a browser renders it: CR LF between blocks, rows and at BR, a tab between the cells of
   // a row, nothing of SCRIPT, STYLE, HEAD, TEMPLATE or hidden elements, white space collapsed.
   std::string innerText() const;
+  // The beginning of innerText(): at least its first `max_chars` characters (all of it when it
+  // is shorter), rendered without walking the rest of the subtree. For labels that keep only a
+  // few characters of a large element.
+  std::string InnerTextPrefix(std::size_t max_chars) const;
   // Replaces the children by one text node (CR LF / LF become BR elements, as a browser does).
   void setInnerText(std::string_view text);
 

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "browser_test_support.h"
+#include "platform/browser/document_loader.h"
 #include "platform/browser/session.h"
 #include "platform/browser/url.h"
 #include "platform/browser/url_cache.h"
@@ -220,6 +221,53 @@ TEST_F(NavigationTest, StopCancelsALoadAndKeepsThePreviousPage) {
   // Stop when idle does nothing.
   EXPECT_EQ(b->Stop(), com::S_OK);
   EXPECT_EQ(rec.events.size(), 3u);
+}
+
+// The HTML parser's work grows with the square of the nesting depth: this page keeps it busy for
+// a good part of a second.
+std::string DeeplyNestedPage() {
+  std::string page = "<title>Deep</title>";
+  for (int i = 0; i < 12000; ++i) page += "<div>";
+  return page + "x";
+}
+
+TEST_F(NavigationTest, APageIsParsedOffTheUiThreadAndStopAbandonsTheParse) {
+  const std::string deep = WriteFile("deep.html", DeeplyNestedPage());
+  auto b = WebBrowser::Create();
+  b->Navigate("about:blank");
+  ASSERT_TRUE(WaitIdle(b.get()));
+  auto first = b->Document();
+  EventRecorder rec(b.get());
+  ASSERT_EQ(PageParsesRunning(), 0);
+  b->Navigate(deep);
+  ASSERT_TRUE(WaitFor([] { return PageParsesRunning() == 1; }));
+  // The loop goes on answering while the page is parsed.
+  bool ran = false;
+  const auto posted = std::chrono::steady_clock::now();
+  msgloop::PostToUiThread([&] { ran = true; });
+  ASSERT_TRUE(WaitFor([&] { return ran; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - posted, std::chrono::milliseconds(250));
+  EXPECT_EQ(PageParsesRunning(), 1);
+  EXPECT_TRUE(b->Busy());
+
+  EXPECT_EQ(b->Stop(), com::S_OK);
+  EXPECT_FALSE(b->Busy());
+  EXPECT_EQ(b->Document(), first);
+  // The abandoned parse ends on its own; its page is never shown.
+  ASSERT_TRUE(loop_.PumpUntil([] { return PageParsesRunning() == 0; }, std::chrono::seconds(120)));
+  loop_.ProcessMessages();
+  loop_.ProcessMessages();
+  EXPECT_EQ(b->Document(), first);
+  EXPECT_EQ(b->LocationURL(), "about:blank");
+  EXPECT_EQ(rec.Count(com::DISPID_NAVIGATECOMPLETE2), 0);
+  EXPECT_EQ(rec.Count(com::DISPID_DOCUMENTCOMPLETE), 0);
+
+  // Loaded again without a Stop, the same page is shown whole.
+  b->Navigate(deep);
+  ASSERT_TRUE(loop_.PumpUntil([&] { return !b->Busy(); }, std::chrono::seconds(120)));
+  EXPECT_EQ(b->LocationName(), "Deep");
+  EXPECT_EQ(b->Document()->body()->innerText(), "x");
+  EXPECT_EQ(rec.Count(com::DISPID_DOCUMENTCOMPLETE), 1);
 }
 
 TEST_F(NavigationTest, ALaterNavigationReplacesARunningOne) {

@@ -2,6 +2,12 @@
 // and white space.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
 #include "platform/dom/document.h"
 
 namespace vt::dom {
@@ -61,6 +67,58 @@ TEST(InnerText, NestedTablesAndClosedDetailsFollowTheirOwnRules) {
   EXPECT_EQ(BodyText("a&nbsp;&nbsp;b"),
             "a\xC2\xA0\xC2\xA0"
             "b");  // no-break spaces stay
+}
+
+TEST(InnerText, RowsOfASectionKnowOfTheRowsAfterTheSection) {
+  auto doc = Document::Create();
+  doc->Load(
+      "<table><thead><tr><td>h</td></tr></thead>"
+      "<tbody id=a><tr><td>1</td></tr><tr><td>2</td><td>3</td></tr></tbody>"
+      "<tbody id=b><tr><td>4</td></tr></tbody><tfoot id=c></tfoot></table>",
+      "http://example.com/");
+  EXPECT_EQ(doc->body()->innerText(), "h\r\n1\r\n2\t3\r\n4");
+  // Walked from a section, its last row still has rows after it in the next section.
+  EXPECT_EQ(doc->getElementById("a")->innerText(), "1\r\n2\t3\r\n");
+  EXPECT_EQ(doc->getElementById("b")->innerText(), "4");
+}
+
+std::size_t CountCodePoints(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+// The first characters of innerText, at several lengths, from every table, cell and link of
+// real pages: exactly the beginning of the whole text, and as long as asked for.
+TEST(InnerText, APrefixIsTheBeginningOfTheWholeText) {
+  std::vector<std::filesystem::path> pages;
+  for (const auto& e : std::filesystem::directory_iterator(VT_CORPUS_DIR)) pages.push_back(e);
+  std::sort(pages.begin(), pages.end());
+  ASSERT_GE(pages.size(), 100u);
+  int checked = 0;
+  for (std::size_t p = 0; p < pages.size(); p += 8) {
+    std::ifstream in(pages[p], std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    auto doc = Document::Create();
+    doc->Load(bytes.str(), "http://example.com/");
+    for (const char* tag : {"table", "td", "a", "body"}) {
+      ElementCollection elements = doc->tags(tag);
+      for (long i = 0; i < std::min(elements.length(), 40L); ++i) {
+        ElementPtr e = elements.item(i);
+        const std::string whole = e->innerText();
+        const std::size_t chars = CountCodePoints(whole);
+        for (std::size_t n : {1u, 7u, 50u, 250u}) {
+          const std::string prefix = e->InnerTextPrefix(n);
+          ASSERT_EQ(whole.compare(0, prefix.size(), prefix), 0)
+              << pages[p] << " " << tag << " " << i << " n=" << n;
+          ASSERT_GE(CountCodePoints(prefix), std::min(n, chars)) << pages[p] << " " << tag;
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 1000);
 }
 
 TEST(InnerText, ThePagesOwnStyleSheetsHideWhatTheySayIsHidden) {
