@@ -19,7 +19,9 @@
 namespace vt::app {
 namespace {
 
-constexpr const char* kUsage = "Usage: vellumtrace filter PAGE ID [--out FILE]\n";
+constexpr const char* kUsage =
+    "Usage: vellumtrace filter PAGE ID [--out FILE]\n"
+    "       vellumtrace filter PAGE --every DIR   (one file DIR/ID.html per entry)\n";
 
 bool IsEntryPosition(const std::string& text, int& id) {
   if (text.empty() || text.size() > 4) return false;
@@ -40,11 +42,13 @@ void UseSettingsFolders() {
 }
 
 int Filter(const std::vector<std::string>& args) {
-  std::string page, id_text, out;
+  std::string page, id_text, out, every;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--out" && i + 1 < args.size()) {
       out = args[++i];
+    } else if (a == "--every" && i + 1 < args.size()) {
+      every = args[++i];
     } else if (!a.empty() && a[0] == '-' && !(id_text.empty() && !page.empty())) {
       std::fprintf(stderr, "vellumtrace filter: unexpected argument '%s'.\n%s", a.c_str(), kUsage);
       return kExitUsage;
@@ -57,12 +61,12 @@ int Filter(const std::vector<std::string>& args) {
       return kExitUsage;
     }
   }
-  if (page.empty() || id_text.empty()) {
+  if (page.empty() || (id_text.empty() == every.empty()) || (!every.empty() && !out.empty())) {
     std::fprintf(stderr, "%s", kUsage);
     return kExitUsage;
   }
   int id = 0;
-  if (!IsEntryPosition(id_text, id)) {
+  if (every.empty() && !IsEntryPosition(id_text, id)) {
     std::fprintf(stderr,
                  "vellumtrace filter: ID must be an entry position, a whole number from 1 to "
                  "1999 ('%s' is not); `vellumtrace dissect PAGE --json` lists the positions.\n",
@@ -101,6 +105,24 @@ int Filter(const std::vector<std::string>& args) {
   session->RefreshDocuments();
   session->ParseDocument();
 
+  if (!every.empty()) {
+    // Every entry of the page, each into its own file; the entry count goes to stdout.
+    std::error_code ec;
+    std::filesystem::create_directories(every, ec);
+    const int count = session->EntryCount;
+    int written = 0;
+    for (int p = 1; p <= count; ++p) {
+      const std::string answer = FetchPrivatePage(FilterAddress(session->WindowNumber, p));
+      std::ofstream file(std::filesystem::path(every) / (std::to_string(p) + ".html"),
+                         std::ios::binary | std::ios::trunc);
+      file.write(answer.data(), static_cast<std::streamsize>(answer.size()));
+      if (file.flush()) ++written;
+    }
+    SessionList::Remove(session->WindowNumber);
+    session->ReleaseSession();
+    std::printf("%d entries, %d pages written to %s\n", count, written, every.c_str());
+    return written == count ? kExitOk : kExitFailure;
+  }
   const std::string answer = FetchPrivatePage(FilterAddress(session->WindowNumber, id));
   const std::string status = status_bar.PanelText(0);
   SessionList::Remove(session->WindowNumber);

@@ -28,6 +28,25 @@ std::string OuterHtmlWithoutBorder(const dom::ElementPtr& element) {
 
 enum class ListKind { kImages, kLinks, kTables };
 
+// The collections of the document last cut from. Collections are live and refresh themselves
+// when the document changes, so keeping them only saves rebuilding them for every element of a
+// list page.
+struct Collections {
+  std::weak_ptr<dom::Document> document;
+  dom::ElementCollection tables, images, links;
+};
+
+Collections& CollectionsOf(const DocumentRef& document) {
+  static Collections cached;
+  if (cached.document.lock() != document) {
+    cached.document = document;
+    cached.tables = document->tags("TABLE");
+    cached.images = document->images();
+    cached.links = document->links();
+  }
+  return cached;
+}
+
 }  // namespace
 
 std::string FilterAddress(int window, int id) {
@@ -43,8 +62,9 @@ std::string TmyDOM::GetObjectHTML(const DocumentRef& document, const Tnode* d) {
   if (!d || !document) return "";
   std::string result;
   try {
-    dom::ElementCollection tables = document->tags("TABLE");
-    if (tables.length() >= 1 && d->Table > 0 && d->Row == 0 && tables.length() >= d->Table) {
+    Collections& c = CollectionsOf(document);
+    const dom::ElementCollection& tables = c.tables;
+    if (d->Table > 0 && tables.length() >= 1 && d->Row == 0 && tables.length() >= d->Table) {
       result = OuterHtmlWithoutBorder(tables.item(d->Table - 1));
     }
     if (d->Table > 0 && d->Row > 0 && d->Col == 0) {
@@ -62,15 +82,16 @@ std::string TmyDOM::GetObjectHTML(const DocumentRef& document, const Tnode* d) {
       }
     }
     if (d->Image > 0) {
-      dom::ElementCollection images = document->images();
+      const dom::ElementCollection& images = c.images;
       if (images.length() >= d->Image) result = OuterHtmlWithoutBorder(images.item(d->Image - 1));
     }
     if (d->Link > 0) {
-      dom::ElementCollection links = document->links();
+      const dom::ElementCollection& links = c.links;
       if (links.length() >= d->Link) {
         dom::ElementPtr link = links.item(d->Link - 1);
         // Written back, the address stands absolute in the mark-up.
-        link->setHref(link->href());
+        const std::string href = link->href();
+        if (link->getAttribute("href") != href) link->setHref(href);
         result = OuterHtmlWithoutBorder(link);
       }
     }

@@ -116,6 +116,9 @@ export class PageView {
       const input = pointer(event, 'page-click');
       if (!input) return;
       try {
+        // The page hears the mouse over the clicked element before the click, as in a browser,
+        // even when the latest move is still on its way.
+        await send({ ...input, type: 'page-mousemove' });
         const answer = await send(input);
         if (answer && typeof answer.status === 'string') this.hooks.status(answer.status);
       } catch (error) { console.warn(error); }
