@@ -266,6 +266,7 @@ class TBandForm : public widgets::Form, public BandWindow {
   widgets::MenuItem* page_save_menu_ = nullptr;
   widgets::MenuItem* page_send_menu_ = nullptr;
   widgets::MenuItem* page_copy_item_ = nullptr;
+  widgets::MenuItem* mail_link_item_ = nullptr;
 };
 
 // The web search for a page selection: its first 50 characters, blanks trimmed at both ends and

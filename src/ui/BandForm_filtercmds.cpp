@@ -3,6 +3,7 @@
 #include "core/textutil.h"
 #include "platform/browser/web_browser.h"
 #include "platform/widgets/cursor.h"
+#include "publishing/MailClipboard.h"
 #include "publishing/PageTemplate.h"
 #include "storage/datamodule.h"
 #include "ui/BandForm.h"
@@ -51,6 +52,7 @@ void TBandForm::BuildFilterCommands() {
   };
   tvf_save_ = Popup_TvFilter.Add("&Save to Snippets", 0, "SaveToSnippets");
   tvf_mail_ = Popup_TvFilter.Add("Send via E-mail", 0, "SendViaEmail");
+  tvf_mail_->OnClick = [this](widgets::Control&) { MailSelectedItem(session_); };
   tvf_copy_ = Popup_TvFilter.Add("&Copy to Clipboard", 0, "CopyToClipboard");
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("&Re-scan Page", 0, "RescanPage")->OnClick = [this](widgets::Control&) {
@@ -126,6 +128,9 @@ void TBandForm::BuildPageMenu() {
   edit->Add("Set Selection as Snippet Title", 14, "SelectionAsSnippetTitle")->OnClick =
       [this](widgets::Control&) { SelectionAsSnippetTitle(); };
   page_send_menu_ = Popup_IE_Filter.Add("Send", 0, "PageSend");
+  page_send_menu_->Add("Item via E-mail", 12, "ItemViaEmail")->OnClick = [this](widgets::Control&) {
+    MailItemOfPage(session_);
+  };
   Popup_IE_Filter.Items().AddSeparator();
   borders_item_ = Popup_IE_Filter.Add("Show Mouse Borders", 20, "ShowMouseBorders");
   borders_item_->OnClick = [this](widgets::Control&) { ShowMouseBordersClick(); };

@@ -3,6 +3,7 @@
 // raises the search-list request, which the timer runs on its second tick.
 #include "platform/browser/web_browser.h"
 #include "platform/msgloop/message_loop.h"
+#include "publishing/MailClipboard.h"
 #include "search/UrlProperties.h"
 #include "storage/help_page.h"
 #include "storage/urlRecords.h"
@@ -41,6 +42,10 @@ void TBandForm::BuildSearchTab() {
 
   visit_item_ = Popup_SearchResults.Add("Visit Website", 0, "VisitWebsite");
   visit_item_->OnClick = [this](widgets::Control&) { OpenSearchResult(); };
+  mail_link_item_ = Popup_SearchResults.Add("Send Link via Email", 0, "SendLinkViaEmail");
+  mail_link_item_->OnClick = [this](widgets::Control&) {
+    MailLink(session_, FocusedResultUrlId(), dxDBGrid3.FocusedValue(0).AsString());
+  };
   properties_item_ = Popup_SearchResults.Add("Properties", 0, "Properties");
   properties_item_->OnClick = [this](widgets::Control&) { ShowUrlProperties(); };
   Popup_SearchResults.OnPopup = [this](widgets::Control&) { SearchMenusPopup(); };
@@ -148,6 +153,7 @@ std::int32_t TBandForm::FocusedResultUrlId() const {
 void TBandForm::SearchMenusPopup() {
   const bool on = FocusedResultUrlId() > 0;
   visit_item_->SetEnabled(on);
+  mail_link_item_->SetEnabled(on);
   properties_item_->SetEnabled(on);
 }
 

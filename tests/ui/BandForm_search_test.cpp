@@ -272,6 +272,23 @@ TEST_F(BandFormSearchTest, MenusFollowTheFocusedRowAndPropertiesShowThePage) {
   EXPECT_EQ(shown[4], "stone");
   EXPECT_EQ(shown[5], "4");
   EXPECT_TRUE(form.dxDBGrid3.Focused());
+
+  // "Send Link via Email" hands the mail program a page linking to the result, titled after it.
+  widgets::MenuItem* mail = form.Popup_SearchResults.Items().FindByName("SendLinkViaEmail");
+  ASSERT_NE(mail, nullptr);
+  Input(form.dxDBGrid3, {{"type", "contextmenu"}, {"x", 5}, {"y", 5}, {"row", 0}});
+  EXPECT_TRUE(mail->Enabled());
+  const fs::path record = dir_ / "mail-record";
+  setenv("VELLUMTRACE_MAILER", VT_SOURCE_DIR "/tests/platform/mail/recorder.sh", 1);
+  setenv("VT_MAIL_RECORD", record.c_str(), 1);
+  ASSERT_TRUE(form.Popup_SearchResults.ChooseItem(mail));
+  unsetenv("VELLUMTRACE_MAILER");
+  std::ifstream args(record, std::ios::binary);
+  std::string recorded((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
+  EXPECT_NE(recorded.find(std::string("--subject\0Alpha\0", 16)), std::string::npos) << recorded;
+  std::ifstream attached(record.string() + ".attachment");
+  std::string page((std::istreambuf_iterator<char>(attached)), std::istreambuf_iterator<char>());
+  EXPECT_NE(page.find("http://a.example/"), std::string::npos);
 }
 
 TEST_F(BandFormSearchTest, NoneEmptiesListAndGridAndDisablesTheBox) {

@@ -76,9 +76,9 @@ export class Dialogs {
       this.drawn.set(d.id, el);
     }
     el.querySelector('.bw-caption').textContent = d.caption || '';
-    el.querySelector('.msg-buttons')?.remove();
+    el.querySelector(':scope > .msg-buttons')?.remove();  // a message box's own row only
     if (d.kind === 'messagebox') {
-      el.querySelector('.dialog-body')?.remove();
+      el.querySelector(':scope > .dialog-body')?.remove();
       const body = document.createElement('div');
       body.className = 'dialog-body msg-body';
       if (d.icon && d.icon !== 'none') {
@@ -113,7 +113,7 @@ export class Dialogs {
     } else {
       // The form's body stays from one drawing to the next: moving a form's element would
       // reload the documents inside it (an editable document would lose its caret and undo).
-      let body = el.querySelector('.dialog-body');
+      let body = el.querySelector(':scope > .dialog-body');
       if (!body) {
         body = document.createElement('div');
         body.className = 'dialog-body';
