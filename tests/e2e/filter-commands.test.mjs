@@ -1,6 +1,5 @@
 // The Filter tab's commands as a person uses them in the display: the filter tree's menu, its
-// enabling on an empty tree and on a link, following a link by double click, and Select Table
-// from the page's own menu in filter mode.
+// enabling on an empty tree and on a link, and following a link by double click.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { createServer } from 'node:http';
@@ -103,23 +102,4 @@ test('on a link the menu offers Follow Hyperlink, and a double click follows the
   await treeRow('onward').dblclick();
   await until(async () => (await page.inputValue('[data-control="address"]')) === `${site}/next.html`,
     'the link to be followed');
-});
-
-test('Select Table in the page menu selects the table of a cell in filter mode', async () => {
-  await navigate(`${site}/tables.html`);
-  await treeReady('Tables (1)');
-  const filterDown = await band('sb_Filter').locator('[aria-pressed="true"]').count();
-  if (!filterDown) await band('sb_Filter').locator('button').click();
-  const frame = page.frameLocator('[data-control="page"] iframe').first();
-  await frame.locator('td', { hasText: 'south' }).click();
-  await until(async () => (await band('tv').locator('.tree-node.focused-node').count()) > 0,
-    'the cell to be selected in the tree');
-  await frame.locator('td', { hasText: 'south' }).click({ button: 'right' });
-  await page.locator('.menu[data-control="Popup_IE_Filter"] [data-control="PageFilter"]').click();
-  await page.locator('[data-control="SelectTable"]').click();
-  await until(async () => {
-    const focused = await band('tv').locator('.tree-node.focused-node').textContent();
-    return focused && focused.includes('north south');
-  }, 'the table to be selected');
-  await page.screenshot({ path: join(output, 'select-table.png') });
 });
