@@ -119,7 +119,7 @@ TmyDOM::ElementPage TmyDOM::BuildElementPage(const Tnode& d) {
 
 namespace {
 
-struct ListSpec {
+struct ListRule {
   std::string TmyDOM::*cache;
   const char* progress;  // "Finding all images... ("
   const char* found;     // " images"
@@ -128,20 +128,20 @@ struct ListSpec {
   bool (*member)(const Tnode&);
 };
 
-const ListSpec& SpecOf(ListKind kind) {
-  static const ListSpec kImages{&TmyDOM::AllImagesPage,
+const ListRule& RuleOf(ListKind kind) {
+  static const ListRule kImages{&TmyDOM::AllImagesPage,
                                 "Finding all images... (",
                                 " images",
                                 "No images found.",
                                 "&nbsp;&nbsp;&nbsp;",
                                 [](const Tnode& e) { return e.Image > 0; }};
-  static const ListSpec kLinks{&TmyDOM::AllLinksPage,
+  static const ListRule kLinks{&TmyDOM::AllLinksPage,
                                "Finding all links... (",
                                " links",
                                "No links found.",
                                "<p><p>",
                                [](const Tnode& e) { return e.Link > 0; }};
-  static const ListSpec kTables{
+  static const ListRule kTables{
       &TmyDOM::AllTablesPage,
       "Finding all tables... (",
       " tables",
@@ -159,26 +159,26 @@ const ListSpec& SpecOf(ListKind kind) {
 }
 
 std::string ListAll(TmyDOM& s, ListKind kind, const DocumentRef& document, int frame_number) {
-  const ListSpec& spec = SpecOf(kind);
-  std::string& cache = s.*spec.cache;
+  const ListRule& rule = RuleOf(kind);
+  std::string& cache = s.*rule.cache;
   if (!cache.empty()) return cache;
   std::string result;
   int count = 0;
   for (int p = 1; p <= s.EntryCount && p <= kMaxEntries; ++p) {
     const Tnode* entry = s.Entry(p);
-    if (!entry || entry->Frame != frame_number || !spec.member(*entry)) continue;
+    if (!entry || entry->Frame != frame_number || !rule.member(*entry)) continue;
     result += s.GetObjectHTML(document, entry);
-    result += spec.separator;
+    result += rule.separator;
     ++count;
     if (count % 10 == 0) {
       msgloop::ProcessMessages();
       if (s.CancelRequested) return "";
-      s.SetStatusText(spec.progress + std::to_string(count) + ")");
+      s.SetStatusText(rule.progress + std::to_string(count) + ")");
     }
   }
   cache = result;
-  s.SetStatusText(result.empty() ? std::string(spec.none)
-                                 : "Found " + std::to_string(count) + spec.found);
+  s.SetStatusText(result.empty() ? std::string(rule.none)
+                                 : "Found " + std::to_string(count) + rule.found);
   return result;
 }
 
