@@ -29,8 +29,9 @@ std::string NormalizeLineBreaks(const std::string& text) {
   out.reserve(text.size() + text.size() / 32 + 2);
   std::size_t i = 0;
   while (i < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", i);
-    if (end == std::string::npos) {
+    std::size_t end = i;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    if (end == text.size()) {
       out.append(text, i, std::string::npos);
       out += "\r\n";
       break;

@@ -258,7 +258,9 @@ std::string TOurNSHandler::FilterPage(TmyDOM* first, TmyDOM& session, const std:
             ? TmyDOM::DocumentOfBrowser(TmyDOM::GetFrameBrowser(session.Document, d.Frame - 1))
             : session.Document;
     if (!source_document) throw std::runtime_error("The frame of the element has no document");
-    source = TmyDOM::GetDocumentSource(source_document);
+    // The mark-up as saved, without the CR LF line breaks of the page source: the parse below
+    // would only fold them back.
+    source = source_document->Save(true);
     // The copy resolves its relative addresses as its own page does.
     loader_document->SetURL(source_document->BaseURL());
     loader_document->body()->setInnerHTML(source);

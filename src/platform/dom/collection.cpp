@@ -13,7 +13,7 @@ struct ElementCollection::Impl {
   std::string tag;             // lower case; for kTag and for the filter of `base`
   std::shared_ptr<Impl> base;  // set for tags() of a collection: filter of the base's items
   std::vector<ElementPtr> items;
-  std::uint64_t version = 0;  // collection version of the document the items belong to
+  std::uint64_t version = 0;  // membership version of the document the items belong to
   const Document* document = nullptr;
 
   bool Matches(const Element& e) const {
@@ -115,12 +115,12 @@ struct ElementCollection::Impl {
       root = bottom->scope.get();
       doc = root->document();
     }
-    if (doc && doc == document && version == doc->collection_version()) return items;
+    if (doc && doc == document && version == doc->membership_version()) return items;
     const std::vector<ElementPtr>* source =
         doc && !base && root == doc->root().get() ? &doc->AllElements() : nullptr;
     Rebuild(base ? nullptr : root, source);
     document = doc;
-    version = doc ? doc->collection_version() : 0;
+    version = doc ? doc->membership_version() : 0;
     return items;
   }
 };

@@ -56,6 +56,8 @@ void Document::ReplaceTree(NodePtr root) {
   static_cast<DocumentNode*>(root_.get())->owner = this;
   ++structure_version_;
   ++collection_version_;
+  ++membership_version_;
+  ++base_source_version_;
   all_.clear();
   numbered_version_ = 0;
   if (selection_) selection_->empty();
@@ -111,7 +113,7 @@ void Document::SetURL(std::string url) {
 }
 
 std::string Document::BaseURL() const {
-  if (base_version_ == collection_version_ && !base_.empty()) return base_;
+  if (base_version_ == base_source_version_ && !base_.empty()) return base_;
   std::string base = url_;
   for (const auto& e : AllElements()) {
     if (e->Is("base") && e->hasAttribute("href")) {
@@ -120,7 +122,7 @@ std::string Document::BaseURL() const {
     }
   }
   base_ = base;
-  base_version_ = collection_version_;
+  base_version_ = base_source_version_;
   return base;
 }
 
@@ -320,12 +322,17 @@ void Document::Notify(const Change& change) {
 void Document::NoteStructureChange(Element* where) {
   ++structure_version_;
   ++collection_version_;
+  ++membership_version_;
+  ++base_source_version_;
   dirty_ = true;
   Notify({Change::Kind::kChildren, where, {}});
 }
 
-void Document::NoteAttributeChange(Element* where, std::string_view name) {
+void Document::NoteAttributeChange(Element* where, std::string_view name, bool added_or_removed) {
   if (name != "style") ++collection_version_;
+  // No collection is chosen by its members' style, and marking an element sets one.
+  if (added_or_removed && name != "style") ++membership_version_;
+  if (where && where->Is("base")) ++base_source_version_;
   dirty_ = true;
   Notify({Change::Kind::kAttribute, where, std::string(name)});
 }

@@ -174,9 +174,15 @@ class Document : public std::enable_shared_from_this<Document> {
 
   // Internal bookkeeping used by nodes; versions grow with every change.
   std::uint64_t structure_version() const { return structure_version_; }
+  // Grows with every change of the tree or of an attribute other than "style" (the cascade and the
+  // base address follow it).
   std::uint64_t collection_version() const { return collection_version_; }
+  // Grows only when the tree changes or an attribute other than "style" comes or goes: what a
+  // collection holds depends on nothing else, so rewriting links' addresses or marking elements
+  // keeps the collections.
+  std::uint64_t membership_version() const { return membership_version_; }
   void NoteStructureChange(Element* where);
-  void NoteAttributeChange(Element* where, std::string_view name);
+  void NoteAttributeChange(Element* where, std::string_view name, bool added_or_removed);
   // Numbers every element (sourceIndex) when the tree changed since the last numbering.
   void EnsureNumbered() const;
   const std::vector<ElementPtr>& AllElements() const;
@@ -196,8 +202,10 @@ class Document : public std::enable_shared_from_this<Document> {
   bool dirty_ = false;
   std::uint64_t structure_version_ = 1;
   std::uint64_t collection_version_ = 1;
+  std::uint64_t membership_version_ = 1;
   mutable std::uint64_t numbered_version_ = 0;
   mutable std::vector<ElementPtr> all_;
+  std::uint64_t base_source_version_ = 1;  // grows with the tree and with any BASE's attributes
   mutable std::uint64_t base_version_ = 0;
   mutable std::string base_;
   mutable std::shared_ptr<SheetCascade> cascade_;

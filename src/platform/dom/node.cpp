@@ -187,13 +187,13 @@ void Element::setAttribute(std::string_view name, std::string_view value) {
     if (EqualsIgnoreCase(a.name, name)) {
       if (a.value == value) return;
       a.value = std::string(value);
-      NoteAttributeChange(a.name);
+      NoteAttributeChange(a.name, false);
       return;
     }
   }
   attrs_.push_back(
       {ns_ == Namespace::kHtml ? ToLowerAscii(name) : std::string(name), std::string(value)});
-  NoteAttributeChange(attrs_.back().name);
+  NoteAttributeChange(attrs_.back().name, true);
 }
 
 void Element::removeAttribute(std::string_view name) {
@@ -202,11 +202,12 @@ void Element::removeAttribute(std::string_view name) {
   if (it == attrs_.end()) return;
   std::string removed = std::move(it->name);
   attrs_.erase(it);
-  NoteAttributeChange(removed);
+  NoteAttributeChange(removed, true);
 }
 
-void Element::NoteAttributeChange(std::string_view name) const {
-  if (Document* doc = document()) doc->NoteAttributeChange(const_cast<Element*>(this), name);
+void Element::NoteAttributeChange(std::string_view name, bool added_or_removed) const {
+  if (Document* doc = document())
+    doc->NoteAttributeChange(const_cast<Element*>(this), name, added_or_removed);
 }
 
 int Element::sourceIndex() const {

@@ -178,7 +178,7 @@ class Element final : public Node {
   friend class Node;
   friend class Document;
   friend class TreeBuilder;
-  void NoteAttributeChange(std::string_view name) const;
+  void NoteAttributeChange(std::string_view name, bool added_or_removed) const;
 
   std::string name_;
   Namespace ns_;

@@ -1,4 +1,5 @@
 // Tree to mark-up, as browsers serialise HTML.
+#include <array>
 #include <string>
 
 #include "platform/dom/internal.h"
@@ -52,43 +53,47 @@ bool IsVoidElement(const Element& e) {
 }
 
 void AppendEscapedText(std::string_view text, std::string& out, bool attribute) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    switch (c) {
+  // Runs of ordinary characters are copied whole; only the few that need escaping stop the scan.
+  static constexpr auto kStops = [] {
+    std::array<unsigned char, 256> t{};  // 1: stops text, 2: stops attribute values
+    t['&'] = 3;
+    t['<'] = 1;
+    t['>'] = 1;
+    t['"'] = 2;
+    t[0xC2] = 3;
+    return t;
+  }();
+  const unsigned char mask = attribute ? 2 : 1;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t next = i;
+    while (next < text.size() && !(kStops[static_cast<unsigned char>(text[next])] & mask)) ++next;
+    if (next == text.size()) {
+      out.append(text.substr(i));
+      return;
+    }
+    out.append(text.substr(i, next - i));
+    i = next + 1;
+    switch (text[next]) {
       case '&':
         out += "&amp;";
         break;
       case '<':
-        if (attribute) {
-          out += c;
-        } else {
-          out += "&lt;";
-        }
+        out += "&lt;";
         break;
       case '>':
-        if (attribute) {
-          out += c;
-        } else {
-          out += "&gt;";
-        }
+        out += "&gt;";
         break;
       case '"':
-        if (attribute) {
-          out += "&quot;";
-        } else {
-          out += c;
-        }
+        out += "&quot;";
         break;
-      case '\xC2':
-        if (i + 1 < text.size() && text[i + 1] == '\xA0') {
+      default:  // a lead byte 0xC2: U+00A0 is written as &nbsp;
+        if (i < text.size() && text[i] == '\xA0') {
           out += "&nbsp;";
           ++i;
         } else {
-          out += c;
+          out += text[next];
         }
-        break;
-      default:
-        out += c;
     }
   }
 }

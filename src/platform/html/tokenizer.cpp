@@ -107,34 +107,47 @@ const std::string* Token::Attr(std::string_view attr_name) const {
   return nullptr;
 }
 
+namespace {
+
+// The end of the run from p of ASCII bytes other than CR: eight at a time while it lasts.
+const unsigned char* CleanRun(const unsigned char* p, const unsigned char* end) {
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    const std::uint64_t x = word ^ 0x0D0D0D0D0D0D0D0Dull;  // a CR byte becomes zero
+    if ((word & 0x8080808080808080ull) != 0 ||
+        ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) {
+      break;
+    }
+    p += 8;
+  }
+  while (p < end && *p < 0x80 && *p != '\r') ++p;
+  return p;
+}
+
+}  // namespace
+
 std::string_view NormaliseInput(std::string_view text, std::string& storage) {
   const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = begin + text.size();
   const unsigned char* p = begin;
   // Fast scan: stop at the first CR or invalid sequence.
-  while (p < end) {
-    if (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      if ((word & 0x8080808080808080ull) == 0) {
-        // No high bit; look for CR (0x0D) in the word.
-        std::uint64_t x = word ^ 0x0D0D0D0D0D0D0D0Dull;
-        if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
-          p += 8;
-          continue;
-        }
-      }
-    }
+  for (;;) {
+    p = CleanRun(p, end);
+    if (p == end) return text;
     if (*p == '\r') break;
     std::size_t n = Utf8Length(p, end);
     if (n == 0) break;
     p += n;
   }
-  if (p == end) return text;
   storage.clear();
   storage.reserve(text.size() + 16);
   storage.append(text.data(), static_cast<std::size_t>(p - begin));
   while (p < end) {
+    const unsigned char* run = CleanRun(p, end);
+    storage.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(run - p));
+    p = run;
+    if (p == end) break;
     if (*p == '\r') {
       storage.push_back('\n');
       ++p;

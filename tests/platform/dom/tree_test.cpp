@@ -148,6 +148,21 @@ TEST(Tree, CollectionsAreLiveAcrossEditsAndAttributeChanges) {
   EXPECT_EQ(links.namedItem("nothing"), nullptr);
 }
 
+TEST(Tree, LinksResolveAgainstTheBaseAsItStandsNow) {
+  auto doc = Parse("<head><base href='http://one.example/x/'></head><body><a href=a.html>a</a>");
+  auto link = doc->links().item(0);
+  EXPECT_EQ(link->href(), "http://one.example/x/a.html");
+  link->setAttribute("href", link->href());  // written back absolute, as a cut does
+  link->setAttribute("style", "border-width: 0");
+  EXPECT_EQ(doc->links().length(), 1);
+  auto base = doc->tags("base").item(0);
+  base->setAttribute("href", "http://two.example/");
+  link->setAttribute("href", "b.html");
+  EXPECT_EQ(link->href(), "http://two.example/b.html");
+  base->removeAttribute("href");
+  EXPECT_EQ(link->href(), "http://example.com/dir/b.html");
+}
+
 TEST(Tree, ObserversHearWhatChangedUntilRemoved) {
   auto doc = Parse("<head><title>t</title></head><body><p id=p>x</p></body>");
   std::vector<std::string> seen;

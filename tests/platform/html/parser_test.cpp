@@ -66,6 +66,14 @@ TEST(HtmlParser, InvalidUtf8AndCarriageReturnsAreRepairedBeforeTokenizing) {
   std::string storage;
   std::string clean = "plain text, \xC3\xA9t\xC3\xA9";
   EXPECT_EQ(NormaliseInput(clean, storage).data(), clean.data());  // no copy when clean
+  // Long runs are copied whole between the bytes that need work, at any alignment.
+  const std::string run = "0123456789abcdefghij";
+  for (std::size_t cut = 0; cut < 9; ++cut) {
+    const std::string lead = run.substr(0, cut);
+    const std::string input = lead + "\r\n" + run + "\r" + run + "\xC3\xA9" + run + "\xFF\r" + lead;
+    EXPECT_EQ(NormaliseInput(input, storage),
+              lead + "\n" + run + "\n" + run + "\xC3\xA9" + run + "\xEF\xBF\xBD\n" + lead);
+  }
 }
 
 TEST(HtmlParser, FirstOfDuplicateAttributesWinsAlsoOnElementsWithManyAttributes) {
