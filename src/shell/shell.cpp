@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/bandstate.h"
+#include "platform/clipboard/clipboard.h"
 #include "platform/dom/document.h"
 #include "platform/registry/registry.h"
 #include "platform/widgets/dialogs.h"
@@ -62,6 +63,9 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
   widgets::UseDisplayForModals(true);  // modal forms wait for the display's answer
   for (auto& window : browser::BrowserWindows()) OnWindowOpened(*window);
   std::weak_ptr<bool> alive = alive_;
+  clipboard_observer_ = clipboard::AddClipboardObserver([this, alive](const auto&) {
+    if (!alive.expired()) PublishClipboard();
+  });
   // Control changes reach the display at most every kControlsInterval: a burst (a tree filled
   // node by node while the parser lets the loop run) is sent as one batch instead of one whole
   // tree per node.
@@ -87,6 +91,7 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
 }
 
 Shell::~Shell() {
+  clipboard::RemoveClipboardObserver(clipboard_observer_);
   widgets::SetChangeListener(nullptr);
   widgets::UseDisplayForModals(false);
   browser::RemoveWindowListObserver(this);
@@ -431,16 +436,9 @@ void Shell::OnCommand(browser::WebBrowser& b, com::DWORD command, com::DWORD) {
     case browser::OLECMDID_PRINT:
       Publish({{"type", "print"}, {"browser", b.Id()}});
       break;
-    case browser::OLECMDID_COPY: {
-      if (!document) return;
-      auto range = document->selection().createRange();
-      if (document->selection().type() != "Text" || !range) return;
-      Publish({{"type", "clipboard"},
-               {"browser", b.Id()},
-               {"text", range->text()},
-               {"html", range->htmlText()}});
+    case browser::OLECMDID_COPY:
+      CopySelection(b);
       break;
-    }
     case browser::OLECMDID_SELECTALL:
       if (!document) return;
       if (auto range = document->CreateBodyRange()) range->select();

@@ -54,6 +54,7 @@ void TBandForm::BuildFilterCommands() {
   tvf_mail_ = Popup_TvFilter.Add("Send via E-mail", 0, "SendViaEmail");
   tvf_mail_->OnClick = [this](widgets::Control&) { MailSelectedItem(session_); };
   tvf_copy_ = Popup_TvFilter.Add("&Copy to Clipboard", 0, "CopyToClipboard");
+  tvf_copy_->OnClick = [this](widgets::Control&) { CopyItemToClipboard(session_); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("&Re-scan Page", 0, "RescanPage")->OnClick = [this](widgets::Control&) {
     session_.DocumentCompleted = true;
@@ -67,8 +68,7 @@ void TBandForm::BuildFilterCommands() {
   tvf_collapse_->OnClick = [this](widgets::Control&) { tv.CollapseAll(); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("Help", 0, "Help")->OnClick = [this](widgets::Control&) { ShowHelp(1005); };
-  // The entry commands that leave Vellumtrace (mail, clipboard) and the snippet save stay
-  // disabled until their commands exist.
+  // The snippet save stays disabled until its command exists.
   tv.OnContextPopup = [this](widgets::Control&, widgets::Point screen) {
     FilterTreeRightClick(screen);
   };
@@ -107,6 +107,7 @@ void TBandForm::BuildPageMenu() {
   Popup_IE_Filter.Items().AddSeparator();
   widgets::MenuItem* edit = Popup_IE_Filter.Add("Edit", 0, "PageEdit");
   page_copy_item_ = edit->Add("&Copy Selected Item", 13, "CopySelectedItem");
+  page_copy_item_->OnClick = [this](widgets::Control&) { CopyItemToClipboard(session_); };
   edit->Add("Copy Selection", 4, "CopySelection")->OnClick = [this](widgets::Control&) {
     if (session_.Document && session_.Browser && session_.Document->queryCommandEnabled("Copy")) {
       session_.Browser->ExecWB(browser::OLECMDID_COPY, browser::OLECMDEXECOPT_PROMPTUSER);
@@ -149,10 +150,10 @@ void TBandForm::FilterTreeRightClick(widgets::Point screen) {
   const bool any = tv.NodeCount() > 0;
   if (session_.SelectedIndex >= 0 && any) {
     tvf_filter_->SetEnabled(true);
-    // Copy, save and mail are enabled once their commands are there.
-    tvf_copy_->SetEnabled(static_cast<bool>(tvf_copy_->OnClick));
+    tvf_copy_->SetEnabled(true);
+    tvf_mail_->SetEnabled(true);
+    // The save is enabled once its command is there.
     tvf_save_->SetEnabled(static_cast<bool>(tvf_save_->OnClick));
-    tvf_mail_->SetEnabled(static_cast<bool>(tvf_mail_->OnClick));
     const Tnode* entry = session_.Entry(session_.SelectedIndex + 1);
     tvf_follow_->SetVisible(entry && entry->Link > 0);
   }
