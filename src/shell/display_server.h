@@ -18,11 +18,9 @@
 #include "shell/event_hub.h"
 #include "shell/ui_thread.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace vt::shell {
+
+class BoundedServer;
 
 // Addresses of the resources a mirror loads from the display server, each with its grant (see
 // AccessGuard), absolute, so that they do not depend on the base the mirror writes.
@@ -89,7 +87,7 @@ class DisplayServer {
   UiThread& ui_;
   DisplayBackend& backend_;
   EventHub& hub_;
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<BoundedServer> server_;
   std::optional<AccessGuard> guard_;
   std::thread listener_;
   int port_ = 0;
