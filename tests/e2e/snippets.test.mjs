@@ -172,19 +172,22 @@ test('Selected Item and the filter tree save the element picked in the filter tr
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'true', 'filter mode');
   await page.click(q('filter_tab-tab'));
-  const cell = page.locator(`${q('tv')} .tree-node`, { hasText: 'butter 50 g' }).first();
-  await cell.click();
+  const filterNode = (text) => page.locator(`${q('tv')} .tree-node`, { hasText: text }).first();
+  await filterNode('Tables (1)').locator('.twisty').click();
+  const table = filterNode('leeks three butter 50 g');
+  await table.click();
+  await until(async () => (await page.locator(`${q('tv')} .tree-node.focused-node`).textContent()).includes('leeks three'), 'the picked table');
   await page.click(q('snippet_tab-tab'));
   await menu('Research', 'SnAdd', 'SnSelectedItem');
-  await until(async () => (await status()) === 'Snippet saved as "butter 50 g"', 'the saved item');
-  assert.match(sql("SELECT Snippet FROM SNIPPETS WHERE Name = 'butter 50 g'"), /<td>butter<\/td><td>50 g<\/td>/);
+  await until(async () => (await status()) === 'Snippet saved as "leeks three butter 50 g"', 'the saved item');
+  assert.match(sql("SELECT Snippet FROM SNIPPETS WHERE Name = 'leeks three butter 50 g'"), /<td>butter<\/td><td>50 g<\/td>/);
 
   await page.click(q('filter_tab-tab'));
-  await cell.click({ button: 'right' });
+  await table.click({ button: 'right' });
   await page.click('.menu [data-control="SaveToSnippets"]');
+  await until(() => sql("SELECT count(*) FROM SNIPPETS WHERE Name = 'leeks three butter 50 g'") === '2', 'the filter tree\'s save');
   await page.click(q('snippet_tab-tab'));
-  await until(() => sql("SELECT count(*) FROM SNIPPETS WHERE Name = 'butter 50 g'") === '2', 'the filter tree\'s save');
-  await until(async () => (await tree()).filter((t) => t === ' butter 50 g').length === 2, 'both items in the tree');
+  await until(async () => (await tree()).filter((t) => t === ' leeks three butter 50 g').length === 2, 'both items in the tree');
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'false', 'filter mode off');
 });
@@ -213,7 +216,7 @@ test('Compile to Article opens a window with the snippet and everything below it
   }, 'the article');
   const heads = await frame.$$eval('td.chead b', (bs) => bs.map((b) => b.textContent));
   assert.deepEqual(heads.slice(0, 2), ['Research', 'Quarterly Notes']);
-  assert.ok(heads.includes('Method') && heads.includes('butter 50 g'), heads.join('|'));
+  assert.ok(heads.includes('Method') && heads.includes('leeks three butter 50 g'), heads.join('|'));
   await page.screenshot({ path: join(output, 'snippets-article.png') });
   await article.locator('[data-action="close"]').first().click();
   await until(async () => (await page.locator('section.bw').count()) === windows, 'the article window to close');
@@ -278,8 +281,8 @@ test('the filter by Name, Content and Domain, and the box keeps its texts most r
   };
   const names = async () => (await tree()).map((t) => t.trim());
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: 'Name' });
-  await enter("butter");
-  await until(async () => (await names()).join('|') === 'butter 50 g|butter 50 g', 'the Name filter');
+  await enter('three butter');
+  await until(async () => (await names()).join('|') === 'leeks three butter 50 g|leeks three butter 50 g', 'the Name filter');
   await enter('');
   await until(async () => (await names()).includes('Research') && (await names()).includes('Archive'), 'every snippet again');
 
@@ -298,10 +301,10 @@ test('the filter by Name, Content and Domain, and the box keeps its texts most r
 
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: '[None]' });
   await until(async () => (await names()).length === 6, 'no filter');
-  await until(() => registryValues('Software', 'Vellumtrace', 'History1').join('|') === 'northern office|butter',
+  await until(() => registryValues('Software', 'Vellumtrace', 'History1').join('|') === 'northern office|three butter',
     'the history, most recent first');
   const listed = await page.$$eval(`${q('RegCombo1')} datalist option`, (o) => o.map((x) => x.value));
-  assert.deepEqual(listed.slice(0, 2), ['northern office', 'butter']);
+  assert.deepEqual(listed.slice(0, 2), ['northern office', 'three butter']);
 });
 
 test('the properties dialog shows the snippet and its page, and OK stores name and note', async () => {
