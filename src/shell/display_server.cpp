@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "shell/bounded_server.h"
 #include "shell/served_files.h"
 
 #ifndef VT_WEB_SOURCE_DIR
@@ -23,14 +24,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kPortsTried = 100;
-constexpr int kServerThreads = 24;
 // The largest request body taken (the display's inputs are small JSON objects); more is refused
 // with 413 before it is kept.
 constexpr size_t kMaxBody = 1 << 20;
-// An idle kept-alive connection holds one of the server's threads; the display's browser opens
-// a new one at once when it needs it.
-constexpr time_t kKeepAliveSeconds = 5;
-constexpr time_t kReadTimeoutSeconds = 5;
 constexpr auto kStreamWait = std::chrono::seconds(15);
 
 // The display itself: its own scripts only; pictures of pages from anywhere.
@@ -102,7 +98,7 @@ DisplayServer::DisplayServer(ServerOptions options, UiThread& ui, DisplayBackend
       ui_(ui),
       backend_(backend),
       hub_(hub),
-      server_(std::make_unique<httplib::Server>()) {
+      server_(std::make_unique<BoundedServer>()) {
   if (options_.token.empty()) options_.token = MakeToken();
 }
 
@@ -121,22 +117,14 @@ std::string DisplayServer::Address() const {
 
 int DisplayServer::Start() {
   if (options_.web_dir.empty()) options_.web_dir = FindWebDir();
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
-  server_->set_keep_alive_timeout(kKeepAliveSeconds);
-  server_->set_read_timeout(kReadTimeoutSeconds, 0);
+  server_->set_keep_alive_timeout(BoundedServer::kIdleSeconds);
+  server_->set_keep_alive_max_count(BoundedServer::kMaxRequestsPerConnection);
   server_->set_payload_max_length(kMaxBody);
-  server_->set_tcp_nodelay(true);  // mouse moves are small requests that must not wait
-  // SO_REUSEADDR only: the library's default SO_REUSEPORT would let a second server bind the same
-  // port and share its connections, so a taken port would go unnoticed.
-  server_->set_socket_options([](int sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
   int tries = options_.next_free_port ? kPortsTried : 1;
   for (int i = 0; i < tries && port_ == 0; ++i) {
     int candidate = options_.port + i;
     if (candidate > 65535) break;
-    if (server_->bind_to_port("127.0.0.1", candidate)) port_ = candidate;
+    if (server_->BindTo("127.0.0.1", candidate)) port_ = candidate;
   }
   if (port_ == 0)
     throw std::runtime_error("cannot listen on 127.0.0.1 port " + std::to_string(options_.port) +
@@ -151,10 +139,10 @@ int DisplayServer::Start() {
   };
   backend_.SetMirrorLinks(std::move(links));
   Routes();
-  listener_ = std::thread([this] { server_->listen_after_bind(); });
+  listener_ = std::thread([this] { server_->Listen(); });
   // Return only once the accept loop runs: a stop() that came before it would be lost, and the
   // listener would then never end.
-  for (int waited_ms = 0; !server_->is_running() && waited_ms < 10000; ++waited_ms) {
+  for (int waited_ms = 0; !server_->Listening() && waited_ms < 10000; ++waited_ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return port_;
@@ -162,7 +150,7 @@ int DisplayServer::Start() {
 
 void DisplayServer::Stop() {
   hub_.Close();
-  if (server_) server_->stop();
+  if (server_) server_->Shutdown();
   if (listener_.joinable()) listener_.join();
 }
 
@@ -265,10 +253,17 @@ void DisplayServer::Routes() {
   });
 
   s.Get("/file", [this](const httplib::Request& req, httplib::Response& res) {
-    std::vector<fs::path> roots;
-    ui_.Run([&] { roots = backend_.FileRoots(); });
-    auto file = req.has_param("path") ? ResolveServedFile(req.get_param_value("path"), roots)
-                                      : std::nullopt;
+    std::vector<fs::path> roots, files;
+    ui_.Run([&] {
+      roots = backend_.FileRoots();
+      files = backend_.ServedFiles();
+    });
+    std::optional<fs::path> file;
+    if (req.has_param("path")) {
+      const fs::path path = req.get_param_value("path");
+      file = ResolveServedFile(path, roots);
+      if (!file) file = ResolveNamedFile(path, files);
+    }
     if (!file) return SendText(res, 404, "Not found\n");
     SendFile(res, *file, kFilePolicy);
   });

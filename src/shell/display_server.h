@@ -18,11 +18,9 @@
 #include "shell/event_hub.h"
 #include "shell/ui_thread.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace vt::shell {
+
+class BoundedServer;
 
 // Addresses of the resources a mirror loads from the display server, each with its grant (see
 // AccessGuard), absolute, so that they do not depend on the base the mirror writes.
@@ -47,6 +45,9 @@ class DisplayBackend {
   virtual void SetMirrorLinks(MirrorLinks links) { (void)links; }
   // The folders whose files may be served (the program and cache folders).
   virtual std::vector<std::filesystem::path> FileRoots() = 0;
+  // Single files that may be served wherever they lie (the icons the registered tool-bar buttons
+  // name), checked as carefully as the files of the roots.
+  virtual std::vector<std::filesystem::path> ServedFiles() { return {}; }
   // Diagnostics for tests, reached only when the server runs with debug routes on.
   virtual std::string Debug(const std::string& what, const std::string& body) = 0;
 };
@@ -86,7 +87,7 @@ class DisplayServer {
   UiThread& ui_;
   DisplayBackend& backend_;
   EventHub& hub_;
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<BoundedServer> server_;
   std::optional<AccessGuard> guard_;
   std::thread listener_;
   int port_ = 0;

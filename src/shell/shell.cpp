@@ -62,6 +62,16 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
   widgets::UseDisplayForModals(true);  // modal forms wait for the display's answer
   for (auto& window : browser::BrowserWindows()) OnWindowOpened(*window);
   std::weak_ptr<bool> alive = alive_;
+  // The tool-bar buttons live in HKEY_LOCAL_MACHINE: a write there (the band adding its button)
+  // may change them. The observer runs on the writing thread, so the reading is posted.
+  ReadToolbarButtons();
+  registry_observer_ =
+      registry::DefaultStore().AddChangeObserver([this, alive](registry::Hive hive) {
+        if (hive != registry::HKEY_LOCAL_MACHINE || alive.expired()) return;
+        ui_.Post([this, alive] {
+          if (!alive.expired()) ReadToolbarButtons();
+        });
+      });
   // Control changes reach the display at most every kControlsInterval: a burst (a tree filled
   // node by node while the parser lets the loop run) is sent as one batch instead of one whole
   // tree per node.
@@ -87,6 +97,7 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
 }
 
 Shell::~Shell() {
+  registry::DefaultStore().RemoveChangeObserver(registry_observer_);
   widgets::SetChangeListener(nullptr);
   widgets::UseDisplayForModals(false);
   browser::RemoveWindowListObserver(this);
@@ -241,10 +252,12 @@ std::string Shell::StateJson() {
   // that starts over from the whole state (it takes them again, to no harm).
   json controls = json::array();
   for (widgets::Control* c : widgets::TopLevelControls()) controls.push_back(c->DescribeTree());
+  ReadToolbarButtons();  // another process may have changed them
   return json{
       {"seq", hub_.LastSeq()},
       {"windows", std::move(windows)},
       {"controls", std::move(controls)},
+      {"toolbarButtons", ToolbarButtonsJson()},
       {"screen", {{"width", browser::Screen::Width()}, {"height", browser::Screen::Height()}}},
       {"testHooks", options_.test_hooks}}
       .dump();

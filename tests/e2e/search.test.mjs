@@ -176,8 +176,26 @@ test('a word search lists the words from the first match on, and a word fills th
   await tabUntil((t) => t.selected === 'abbey' && t.titles.length === 2, 'the pages with "abbey" again');
 });
 
+test('the grid sorts on a header click, finds a typed title and opens a row on double click', async () => {
+  await page.click(`${q('dxDBGrid3')} th`);
+  const sorted = await tabUntil((t) => t.titles[0] === 'Counting frames', 'the ascending sort');
+  assert.deepEqual(sorted.titles, ['Counting frames', 'Old abbey']);
+  await page.click(`${q('dxDBGrid3')} th`);
+  await tabUntil((t) => t.titles[0] === 'Old abbey', 'the descending sort');
+
+  await page.click(`${q('dxDBGrid3')} .grid-row:nth-of-type(2)`);  // Counting frames
+  await tabUntil((t) => t.focused === 1, 'the clicked row');
+  await page.keyboard.type('OLD');
+  await tabUntil((t) => t.focused === 0, 'the typed title to be found');
+
+  await page.dblclick(`${q('dxDBGrid3')} .grid-row:nth-of-type(2)`);
+  await until(async () => (await address()) === `${site}/abacus.html`, 'the page to open')
+    .catch(async (e) => { e.message += ` (address ${await address()}, tab ${JSON.stringify(await tab())})`; throw e; });
+  await until(() => sql(`SELECT Hits FROM URL WHERE URL = '${site}/abacus.html'`) === '2', 'the visit');
+});
+
 test('the result menu enables its commands on a page row and shows the page properties', async () => {
-  await page.click(`${q('dxDBGrid3')} .grid-row:nth-of-type(1)`, { button: 'right' });
+  await page.click(`${q('dxDBGrid3')} .grid-row:has-text("Old abbey")`, { button: 'right' });
   const items = await menu('Popup_SearchResults');
   assert.equal(items['Visit Website'], true);
   assert.equal(items.Properties, true);

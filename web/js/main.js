@@ -19,6 +19,7 @@ class App {
     this.dialogs = new Dialogs(this);
     this.tooltips = new Tooltips(document.getElementById('tooltip'));
     this.stream = null;
+    this.toolbarButtons = [];
   }
 
   async start() {
@@ -49,6 +50,7 @@ class App {
   applyState(state) {
     this.controls.store.clear();
     this.controls.loadTrees(state.controls || []);
+    this.#toolbarButtons(state.toolbarButtons);
     const seen = new Set();
     for (const w of state.windows || []) {
       seen.add(w.id);
@@ -66,6 +68,7 @@ class App {
       case 'page': this.#page(event.browser, (v) => v.load(event.rev)); break;
       case 'page-attr': this.#page(event.browser, (v) => v.applyAttribute(event.si, event.name, event.value)); break;
       case 'controls': this.controls.apply(event.changed, event.removed); break;
+      case 'toolbar-buttons': this.#toolbarButtons(event.buttons); break;
       case 'print': this.#page(event.browser, (v) => v.print()); break;
       case 'select-all': this.#page(event.browser, (v) => v.selectAll()); break;
       case 'clipboard': this.#clipboard(event); break;
@@ -87,6 +90,11 @@ class App {
       if (wasHidden && state.visible !== false) view.activate();
     }
     this.#emptyDesktop();
+  }
+
+  #toolbarButtons(buttons) {
+    this.toolbarButtons = buttons || [];
+    for (const view of this.windows.values()) view.barButtons.set(this.toolbarButtons);
   }
 
   #closed(id) {

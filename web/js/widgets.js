@@ -154,8 +154,13 @@ export class Controls {
       this.input(d, { type: 'contextmenu', x: p.x, y: p.y, ...at });
     });
     if (old && old.parentNode) {
+      const focused = document.activeElement;
+      const hadFocus = focused && focused !== document.body && old.contains(focused);
       old.replaceWith(el);
       if (old.classList.contains('mounted-root')) el.classList.add('mounted-root');
+      // The keyboard stays with the control across a redraw: keys typed right after it must not
+      // fall on the page.
+      if (hadFocus) refocus(old, el, focused);
     }
     this.elements.set(id, el);
     if (keeper) keeper(el);
@@ -252,6 +257,23 @@ export class Controls {
 
   #closePopup(id) {
     if (this.openPopups.has(id)) { this.openPopups.delete(id); closeMenus(); }
+  }
+}
+
+// Gives the keyboard to the redrawn control's counterpart of `focused` (the element of the same
+// tag and class at the same place among its kind), keeping a text box's caret.
+function refocus(old, el, focused) {
+  if (document.activeElement !== document.body && document.activeElement !== null) return;
+  if (el.contains(focused)) { focused.focus({ preventScroll: true }); return; }  // a kept child
+  const selector = focused.tagName.toLowerCase()
+    + [...focused.classList].map((c) => `.${CSS.escape(c)}`).join('');
+  const before = old.matches(selector) ? 0 : [...old.querySelectorAll(selector)].indexOf(focused);
+  const candidates = el.matches(selector) ? [el] : [...el.querySelectorAll(selector)];
+  const next = candidates[Math.max(0, before)] || candidates[0];
+  if (!next || typeof next.focus !== 'function') return;
+  next.focus({ preventScroll: true });
+  if ('selectionStart' in focused && next.value === focused.value) {
+    try { next.setSelectionRange(focused.selectionStart, focused.selectionEnd); } catch { /* not a text box */ }
   }
 }
 
