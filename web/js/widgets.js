@@ -115,7 +115,6 @@ export class Controls {
       own.update.call(this, old, d);
       return old;
     }
-    const keeper = old && keepFocus(old);
     const el = document.createElement(d.kind === 'edit' ? 'div' : 'div');
     el.className = `ctl ctl-${d.kind}`;
     el.dataset.id = String(d.id);
@@ -163,7 +162,6 @@ export class Controls {
       if (hadFocus) refocus(old, el, focused);
     }
     this.elements.set(id, el);
-    if (keeper) keeper(el);
     requestAnimationFrame(() => {
       this.#layoutChildren(el);
       // A redrawn child may have a new size or align: its host places it again.
@@ -587,29 +585,6 @@ function selectedIds(nodes, out = []) {
     selectedIds(n.children, out);
   }
   return out;
-}
-
-// A control drawn anew must not take the keyboard from the user. Answers what puts it back once
-// the new element stands: a child control's element moved across keeps its focus and caret; a
-// tree that had the keyboard gives it to its new drawing.
-function keepFocus(old) {
-  const active = document.activeElement;
-  if (!active || active === document.body || !old.contains(active)) return null;
-  let range = null;
-  if (typeof active.selectionStart === 'number') range = [active.selectionStart, active.selectionEnd];
-  const tree = active.classList.contains('tree') && active.parentElement === old;
-  return (el) => {
-    if (active.isConnected) {
-      if (document.activeElement === active) return;
-      active.focus({ preventScroll: true });
-      if (range) {
-        try { active.setSelectionRange(range[0], range[1]); } catch { /* not a text box */ }
-      }
-    } else if (tree) {
-      const fresh = el.querySelector(':scope > .tree');
-      if (fresh && el.isConnected) fresh.focus({ preventScroll: true });
-    }
-  };
 }
 
 // Controls placed inside a tree (a rename box over a node) live in a layer over it.
