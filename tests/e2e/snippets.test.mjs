@@ -261,10 +261,9 @@ test('dragging a node onto another moves it below that one, also after a reload'
   await box.press('Enter');
   await until(async () => (await tree()).includes('Archive'), 'the new root');
   const archive = idOf('Archive');
-  await until(async () => {
-    await node('Left by clicking').dragTo(node('Archive'));
-    return sql("SELECT Parent_ID FROM SNIPPETS WHERE Name = 'Left by clicking'") === archive;
-  }, 'the dropped snippet below Archive', 15000, 500);
+  await node('Left by clicking').dragTo(node('Archive'));
+  await until(() => sql("SELECT Parent_ID FROM SNIPPETS WHERE Name = 'Left by clicking'") === archive,
+    'the dropped snippet below Archive');
   await until(async () => (await tree()).join('|').includes('Archive| Left by clicking'), 'the moved node');
   await page.reload();
   await page.waitForSelector(q('DBTL1'));
