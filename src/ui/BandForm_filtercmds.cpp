@@ -5,6 +5,7 @@
 #include "platform/widgets/cursor.h"
 #include "publishing/MailClipboard.h"
 #include "publishing/PageTemplate.h"
+#include "storage/SnippetStore.h"
 #include "storage/datamodule.h"
 #include "ui/BandForm.h"
 
@@ -51,6 +52,7 @@ void TBandForm::BuildFilterCommands() {
     session_.FilterItemInNewWindow();
   };
   tvf_save_ = Popup_TvFilter.Add("&Save to Snippets", 0, "SaveToSnippets");
+  tvf_save_->OnClick = [this](widgets::Control&) { SaveFilterEntryAsSnippet(session_); };
   tvf_mail_ = Popup_TvFilter.Add("Send via E-mail", 0, "SendViaEmail");
   tvf_mail_->OnClick = [this](widgets::Control&) { MailSelectedItem(session_); };
   tvf_copy_ = Popup_TvFilter.Add("&Copy to Clipboard", 0, "CopyToClipboard");
@@ -68,7 +70,12 @@ void TBandForm::BuildFilterCommands() {
   tvf_collapse_->OnClick = [this](widgets::Control&) { tv.CollapseAll(); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("Help", 0, "Help")->OnClick = [this](widgets::Control&) { ShowHelp(1005); };
+<<<<<<< HEAD
   // The snippet save stays disabled until its command exists.
+=======
+  // The entry commands that leave Vellumtrace (mail, clipboard) stay disabled until their
+  // commands exist.
+>>>>>>> main
   tv.OnContextPopup = [this](widgets::Control&, widgets::Point screen) {
     FilterTreeRightClick(screen);
   };
@@ -104,6 +111,12 @@ void TBandForm::BuildPageMenu() {
     session_.DocumentCompleted = true;
   };
   page_save_menu_ = Popup_IE_Filter.Add("Save", 5, "PageSave");
+  page_save_menu_->Add("Item to Snippets", 6, "ItemToSnippets")->OnClick =
+      [this](widgets::Control&) { SaveItemAsSnippet(session_); };
+  page_save_menu_->Add("Page to Snippets", 7, "PageToSnippets")->OnClick =
+      [this](widgets::Control&) { SavePageAsSnippet(session_); };
+  page_save_menu_->Add("Selection to Snippets", 8, "SelectionToSnippets")->OnClick =
+      [this](widgets::Control&) { SaveSelectionAsSnippet(session_); };
   Popup_IE_Filter.Items().AddSeparator();
   widgets::MenuItem* edit = Popup_IE_Filter.Add("Edit", 0, "PageEdit");
   page_copy_item_ = edit->Add("&Copy Selected Item", 13, "CopySelectedItem");
