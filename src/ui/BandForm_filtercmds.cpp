@@ -70,12 +70,6 @@ void TBandForm::BuildFilterCommands() {
   tvf_collapse_->OnClick = [this](widgets::Control&) { tv.CollapseAll(); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("Help", 0, "Help")->OnClick = [this](widgets::Control&) { ShowHelp(1005); };
-<<<<<<< HEAD
-  // The snippet save stays disabled until its command exists.
-=======
-  // The entry commands that leave Vellumtrace (mail, clipboard) stay disabled until their
-  // commands exist.
->>>>>>> main
   tv.OnContextPopup = [this](widgets::Control&, widgets::Point screen) {
     FilterTreeRightClick(screen);
   };
@@ -164,9 +158,8 @@ void TBandForm::FilterTreeRightClick(widgets::Point screen) {
   if (session_.SelectedIndex >= 0 && any) {
     tvf_filter_->SetEnabled(true);
     tvf_copy_->SetEnabled(true);
+    tvf_save_->SetEnabled(true);
     tvf_mail_->SetEnabled(true);
-    // The save is enabled once its command is there.
-    tvf_save_->SetEnabled(static_cast<bool>(tvf_save_->OnClick));
     const Tnode* entry = session_.Entry(session_.SelectedIndex + 1);
     tvf_follow_->SetVisible(entry && entry->Link > 0);
   }
