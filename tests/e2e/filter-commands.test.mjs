@@ -25,6 +25,7 @@ const PAGES = {
 <table id="first"><tr><td>north</td><td>south</td></tr></table>
 <p><a href="/next.html">onward</a></p></body></html>`,
   '/next.html': '<html><head><title>Next</title></head><body><p>arrived</p></body></html>',
+  '/plain.html': '<html><head><title>Plain</title></head><body><p id="only">nothing to dissect</p></body></html>',
   '/select.html': `<html><head><title>Compass</title></head><body>
 <table id="grid"><tr><td id="east">east</td><td id="west">west</td></tr></table>
 <p id="words">Seven plain words stand alone here.</p>
@@ -391,4 +392,24 @@ test('the snippet tab copies and mails the focused snippet', async () => {
   await until(() => !existsSync(appFile('temp.html')), 'temp.html to be removed');
   await page.screenshot({ path: join(output, 'snippet-mail.png') });
   await band('filter_tab-tab').click();
+});
+
+// A page that gave the tree nothing is parsed again when the filter is switched on: here it has
+// gained a table meanwhile.
+test('switching the filter on parses a page that gave the tree nothing', async () => {
+  await filterOn(false);
+  await navigate(`${site}/plain.html`);
+  await pageShows('#only');
+  await until(async () => (await status()) === 'Parsing complete.' &&
+    (await band('tv').locator('.tree-node').count()) === 0, 'the empty tree of the plain page');
+  const browserId = await page.evaluate(() => window.vellumtrace.activeWindow().page.browserId);
+  const body = Number(await pageFrame().locator('body').getAttribute('data-vt-si'));
+  const changed = await page.evaluate(async (args) => (await (await fetch('/api/debug/mutate',
+    { method: 'POST', body: JSON.stringify(args) })).json()).changed,
+  { browser: browserId, si: body, html: true, value: '<table><tr><td>late cell</td></tr></table>' });
+  assert.equal(changed, true);
+  await page.waitForTimeout(1000);  // four ticks of the band's timer: nothing parses by itself
+  assert.equal(await band('tv').locator('.tree-node').count(), 0);
+  await filterOn(true);
+  await treeReady('Tables (1)');
 });
