@@ -317,6 +317,22 @@ test('the mail commands attach the element\'s page and remove temp.html afterwar
   assert.match(item.attachment, /<title>west<\/title>/);
   assert.match(item.attachment, /<BODY>west<\/BODY>/);
   await until(() => !existsSync(appFile('temp.html')), 'temp.html to be removed');
+
+  // When temp.html cannot be written (here a folder stands in its place) the user reads why, and
+  // no mail program is started.
+  mkdirSync(appFile('temp.html'));
+  try {
+    await treeMenu('east west', 'SendViaEmail');
+    const box = page.locator('.dialog', { hasText: 'Cannot write the mail attachment' });
+    await box.waitFor();
+    assert.match(await box.textContent(), /Check that the program folder can be written to\./);
+    await page.screenshot({ path: join(output, 'mail-attachment-error.png') });
+    await box.locator('[data-control="button-ok"]').click();
+    await box.waitFor({ state: 'detached' });
+  } finally {
+    rmSync(appFile('temp.html'), { recursive: true });
+  }
+  assert.equal(existsSync(mailRecord), false, 'no mail was started');
 });
 
 test('Selection in New Window shows the selected text alone in a new window', async () => {

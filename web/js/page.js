@@ -132,7 +132,10 @@ export class PageView {
       const input = pointer(event, 'page-contextmenu');
       if (!input) return;
       try {
-        await this.#flushSelection();  // the menu's commands depend on what is selected
+        // The menu's commands depend on what is selected and on the element under the mouse,
+        // which the page hears of before the menu, as with a click.
+        await this.#flushSelection();
+        await send({ ...input, type: 'page-mousemove' });
         const answer = await send(input);
         this.hooks.contextMenu(input.screenX, input.screenY, answer || {});
       } catch (error) { console.warn(error); }
