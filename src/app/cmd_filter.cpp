@@ -10,6 +10,7 @@
 #include "config/myRegistry.h"
 #include "core/myDOM.h"
 #include "host/OurNSHandler.h"
+#include "module_loader.h"
 #include "platform/browser/url.h"
 #include "platform/browser/web_browser.h"
 #include "platform/msgloop/message_loop.h"
@@ -95,7 +96,15 @@ int Filter(const std::vector<std::string>& args) {
   }
 
   UseSettingsFolders();
-  RegisterPrivateHostHandler();
+  // The private host answers once the band module is loaded, as in the browser process.
+  std::string error, registered;
+  if (!LoadBandModule("filter", error, registered)) {
+    web->Stop();
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitFailure;
+  }
+  if (!registered.empty())
+    std::fprintf(stderr, "vellumtrace filter: registered the band module %s\n", registered.c_str());
   widgets::StatusBar status_bar("sb1");
   widgets::TreeList tree("tv");
   auto* session = new TmyDOM(BrowserRef(web.get()));

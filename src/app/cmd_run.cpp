@@ -23,7 +23,6 @@
 #include "host/bandstate.h"
 #include "host/clsids.h"
 #include "module_loader.h"
-#include "platform/com/classfactory.h"
 #include "platform/msgloop/message_loop.h"
 #include "shell/band_site.h"
 #include "shell/shell.h"
@@ -90,44 +89,6 @@ void InstallOnFirstStart() {
     std::fprintf(stderr, "vellumtrace run: %s\n", line.c_str());
 }
 
-// The band module, found through its registration as a browser finds an in-process server: it
-// is registered first when it is not (or names a file that is gone), then loaded by asking COM
-// for the band's class object, which runs the module's start-up. False after telling the user
-// what to do.
-bool LoadBandModule() {
-  const std::string registered = RegisteredModule();
-  std::error_code ec;
-  if (registered.empty() || !std::filesystem::is_regular_file(registered, ec)) {
-    const std::string module = LocateModule();
-    std::string error;
-    if (module.empty()) {
-      std::fprintf(stderr,
-                   "vellumtrace run: the band module libvellumtrace.so is not registered and not "
-                   "beside the program; build it (./scripts/run.sh) or run 'vellumtrace register "
-                   "PATH' with its path.\n");
-      return false;
-    }
-    if (!CallModuleRegistration(module, false, error)) {
-      std::fprintf(stderr, "vellumtrace run: %s; run 'vellumtrace register' to see why.\n",
-                   error.c_str());
-      return false;
-    }
-    std::printf("  Registered the band module %s\n", module.c_str());
-  }
-  com::ComPtr<com::IClassFactory> band;
-  const com::HRESULT hr = com::CoGetClassObject(CLSID_ExplorerBand, com::CLSCTX_INPROC_SERVER,
-                                                nullptr, com::IID_IClassFactory, band.put_void());
-  if (com::FAILED(hr) || !band) {
-    std::string detail = com::CoLastErrorDetail();
-    std::fprintf(stderr,
-                 "vellumtrace run: the band module registered as '%s' does not load%s%s; run "
-                 "'vellumtrace register' to register the module beside the program again.\n",
-                 RegisteredModule().c_str(), detail.empty() ? "" : ": ", detail.c_str());
-    return false;
-  }
-  return true;
-}
-
 int Run(const std::vector<std::string>& args) {
   RunOptions options;
   if (!ParseRunArgs(args, options)) return kExitUsage;
@@ -155,7 +116,14 @@ int Run(const std::vector<std::string>& args) {
   shell_options.file_roots = [] {
     return std::vector<std::filesystem::path>{AppDir(), CacheDir()};
   };
-  if (!LoadBandModule()) return kExitFailure;
+  {
+    std::string error, registered;
+    if (!LoadBandModule("run", error, registered)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return kExitFailure;
+    }
+    if (!registered.empty()) std::printf("  Registered the band module %s\n", registered.c_str());
+  }
   shell::HostedExplorerBar bar(CLSID_ExplorerBand);  // outlives the shell, which refers to it
   shell::Shell shell(*ui, hub, shell_options);
   shell.SetExplorerBar(&bar);

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "host/clsids.h"
+#include "platform/com/classfactory.h"
 #include "platform/com/hresult.h"
 #include "platform/registry/registry.h"
 
@@ -61,6 +62,39 @@ bool CallModuleRegistration(const std::string& path, bool unregister, std::strin
     char code[16];
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
     error = std::string(entry) + " of '" + path + "' failed (" + code + ")";
+    return false;
+  }
+  return true;
+}
+
+bool LoadBandModule(const std::string& command, std::string& error, std::string& registered_now) {
+  registered_now.clear();
+  const std::string prefix = "vellumtrace " + command + ": ";
+  const std::string registered = RegisteredModule();
+  std::error_code ec;
+  if (registered.empty() || !fs::is_regular_file(registered, ec)) {
+    const std::string module = LocateModule();
+    if (module.empty()) {
+      error = prefix +
+              "the band module libvellumtrace.so is not registered and not beside the program; "
+              "build it (./scripts/run.sh) or run 'vellumtrace register PATH' with its path.";
+      return false;
+    }
+    std::string why;
+    if (!CallModuleRegistration(module, false, why)) {
+      error = prefix + why + "; run 'vellumtrace register' to see why.";
+      return false;
+    }
+    registered_now = module;
+  }
+  com::ComPtr<com::IClassFactory> band;
+  const com::HRESULT hr = com::CoGetClassObject(CLSID_ExplorerBand, com::CLSCTX_INPROC_SERVER,
+                                                nullptr, com::IID_IClassFactory, band.put_void());
+  if (com::FAILED(hr) || !band) {
+    const std::string detail = com::CoLastErrorDetail();
+    error = prefix + "the band module registered as '" + RegisteredModule() + "' does not load" +
+            (detail.empty() ? "" : ": " + detail) +
+            "; run 'vellumtrace register' to register the module beside the program again.";
     return false;
   }
   return true;

@@ -78,4 +78,13 @@ void ViewSnippetInNewWindow(TmyDOM& session, std::int32_t snippet_id) {
   session.OpenInNewWindow(SnippetViewUrl(&session, snippet_id));
 }
 
+std::string CompiledArticleUrl(std::int32_t snippet_id) {
+  return "http://" + std::string(kPrivateHost) + "/compilesnippets" +
+         "?id=" + std::to_string(snippet_id);
+}
+
+void CompileSnippetsInNewWindow(TmyDOM& session, std::int32_t snippet_id) {
+  session.OpenInNewWindow(CompiledArticleUrl(snippet_id));
+}
+
 }  // namespace vt

@@ -31,4 +31,12 @@ std::string SnippetViewUrl(TmyDOM* session, std::int32_t snippet_id);
 // Opens the view of the snippet in a new browser window.
 void ViewSnippetInNewWindow(TmyDOM& session, std::int32_t snippet_id);
 
+// "http://vellumtrace.localhost/compilesnippets?id=" + the ID in decimal: the article of the
+// snippet and everything below it.
+std::string CompiledArticleUrl(std::int32_t snippet_id);
+
+// Opens the article of the snippet and its subtree in a new browser window (the band's state is
+// saved first, through the session's BeforeNewWindow).
+void CompileSnippetsInNewWindow(TmyDOM& session, std::int32_t snippet_id);
+
 }  // namespace vt

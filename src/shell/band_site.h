@@ -27,6 +27,7 @@ class HostedExplorerBar final : public ExplorerBar {
   void Resized(ShellWindow& window, int width) override;
   bool TranslateKey(ShellWindow& window, const nlohmann::json& key) override;
   void ChildInput(ShellWindow& window) override;
+  std::string ClassId() const override { return com::ToString(clsid_); }
 
   // For tests: the band object of `window`'s bar (null when closed), and whether the band told
   // its site that it holds the focus.

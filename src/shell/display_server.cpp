@@ -253,10 +253,17 @@ void DisplayServer::Routes() {
   });
 
   s.Get("/file", [this](const httplib::Request& req, httplib::Response& res) {
-    std::vector<fs::path> roots;
-    ui_.Run([&] { roots = backend_.FileRoots(); });
-    auto file = req.has_param("path") ? ResolveServedFile(req.get_param_value("path"), roots)
-                                      : std::nullopt;
+    std::vector<fs::path> roots, files;
+    ui_.Run([&] {
+      roots = backend_.FileRoots();
+      files = backend_.ServedFiles();
+    });
+    std::optional<fs::path> file;
+    if (req.has_param("path")) {
+      const fs::path path = req.get_param_value("path");
+      file = ResolveServedFile(path, roots);
+      if (!file) file = ResolveNamedFile(path, files);
+    }
     if (!file) return SendText(res, 404, "Not found\n");
     SendFile(res, *file, kFilePolicy);
   });

@@ -45,6 +45,9 @@ class DisplayBackend {
   virtual void SetMirrorLinks(MirrorLinks links) { (void)links; }
   // The folders whose files may be served (the program and cache folders).
   virtual std::vector<std::filesystem::path> FileRoots() = 0;
+  // Single files that may be served wherever they lie (the icons the registered tool-bar buttons
+  // name), checked as carefully as the files of the roots.
+  virtual std::vector<std::filesystem::path> ServedFiles() { return {}; }
   // Diagnostics for tests, reached only when the server runs with debug routes on.
   virtual std::string Debug(const std::string& what, const std::string& body) = 0;
 };

@@ -36,6 +36,19 @@ std::optional<fs::path> ResolveServedFile(const fs::path& requested,
   return std::nullopt;
 }
 
+std::optional<fs::path> ResolveNamedFile(const fs::path& requested,
+                                         const std::vector<fs::path>& files) {
+  if (!requested.is_absolute()) return std::nullopt;
+  std::error_code ec;
+  fs::path real = fs::canonical(requested, ec);
+  if (ec || !fs::is_regular_file(real, ec) || ec) return std::nullopt;
+  for (const auto& file : files) {
+    if (file.empty() || !file.is_absolute()) continue;
+    if (fs::canonical(file, ec) == real && !ec) return real;
+  }
+  return std::nullopt;
+}
+
 std::optional<fs::path> ResolveUnder(const fs::path& root, std::string_view relative) {
   if (relative.find('\0') != std::string_view::npos) return std::nullopt;
   while (!relative.empty() && relative.front() == '/') relative.remove_prefix(1);

@@ -15,6 +15,11 @@ namespace vt::shell {
 std::optional<std::filesystem::path> ResolveServedFile(
     const std::filesystem::path& requested, const std::vector<std::filesystem::path>& roots);
 
+// The real path of `requested` when it is one of `files` (each resolved too) and a regular file;
+// nullopt otherwise. `requested` must be absolute.
+std::optional<std::filesystem::path> ResolveNamedFile(
+    const std::filesystem::path& requested, const std::vector<std::filesystem::path>& files);
+
 // The same for a path relative to one root (the display's own files): "css/shell.css".
 std::optional<std::filesystem::path> ResolveUnder(const std::filesystem::path& root,
                                                   std::string_view relative);

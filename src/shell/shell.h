@@ -23,6 +23,7 @@
 #include "shell/display_server.h"
 #include "shell/event_hub.h"
 #include "shell/mirror.h"
+#include "shell/toolbar_buttons.h"
 #include "shell/ui_thread.h"
 
 namespace vt::shell {
@@ -53,6 +54,9 @@ class ExplorerBar {
   virtual bool TranslateKey(ShellWindow& window, const nlohmann::json& key) { return false; }
   // The user pressed a control of the bar's form.
   virtual void ChildInput(ShellWindow& window) {}
+  // The class of the bar as the registry writes it ("{...}"); "" when it has none. Tool-bar
+  // buttons naming this class open and close the bar.
+  virtual std::string ClassId() const { return {}; }
 };
 
 class ShellWindow {
@@ -124,12 +128,23 @@ class Shell final : public DisplayBackend,
   // Sends one event to the display's stream.
   void Publish(const nlohmann::json& event);
 
+  // The explorer-bar buttons of the tool bar, as last read from the registry. They are read
+  // again whenever this process writes HKEY_LOCAL_MACHINE and whenever a display asks for the
+  // whole state; a change reaches the displays as a "toolbar-buttons" event.
+  const std::vector<ExplorerBarButton>& ToolbarButtons() const { return buttons_; }
+  void ReadToolbarButtons();
+  // The button `id` pressed in `window`: opens its bar, or closes it when it is open. Throws
+  // std::invalid_argument for an unknown button; answers whether the bar is open now, or an
+  // "error" for a button of a bar this shell cannot host.
+  nlohmann::json PressToolbarButton(ShellWindow& window, const std::string& id);
+
   // DisplayBackend
   std::string StateJson() override;
   std::string HandleInput(const std::string& json) override;
   std::optional<std::string> MirrorHtml(int browser_id) override;
   void SetMirrorLinks(MirrorLinks links) override { links_ = std::move(links); }
   std::vector<std::filesystem::path> FileRoots() override;
+  std::vector<std::filesystem::path> ServedFiles() override;
   std::string Debug(const std::string& what, const std::string& body) override;
 
   // browser::WindowListObserver
@@ -155,6 +170,11 @@ class Shell final : public DisplayBackend,
   ShellWindow& WindowOf(const nlohmann::json& input);
   void PublishWindow(ShellWindow& window);
   void PublishControls();
+  // The clipboard's new contents, for the display to hand to the desktop clipboard.
+  void PublishClipboard();
+  // The browser's copy command: the selection of `b`'s document onto the clipboard.
+  void CopySelection(browser::WebBrowser& b);
+  nlohmann::json ToolbarButtonsJson();
   void Watch(browser::WebBrowser& browser);
   void WatchDocument(MirrorWatch& watch, const std::shared_ptr<dom::Document>& document);
   void DocumentChanged(int browser_id, const dom::Change& change);
@@ -181,6 +201,9 @@ class Shell final : public DisplayBackend,
   static constexpr std::chrono::milliseconds kControlsInterval{100};
   std::chrono::steady_clock::time_point last_controls_{};
   bool closing_ = false;
+  int clipboard_observer_ = 0;
+  std::vector<ExplorerBarButton> buttons_;
+  int registry_observer_ = 0;
   std::shared_ptr<bool> alive_;
 };
 

@@ -98,6 +98,7 @@ json Shell::Input(const json& input) {
     ShowBar(window, Bool(input, "open"));
     return {{"open", window.BarOpen()}};
   }
+  if (type == "toolbar-button") return PressToolbarButton(window, Text(input, "button"));
   if (type == "bar-width") {
     window.SetBarWidth(Int(input, "width", window.BarWidth()));
     if (explorer_bar_ && window.BarOpen()) explorer_bar_->Resized(window, window.BarWidth());

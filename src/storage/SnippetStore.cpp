@@ -1,5 +1,6 @@
 #include "storage/SnippetStore.h"
 
+#include <optional>
 #include <stdexcept>
 
 #include "core/myDOM.h"
@@ -53,6 +54,12 @@ DocumentRef SelectedDocument(TmyDOM& s) {
     if (DocumentRef d = TmyDOM::DocumentOfBrowser(frame)) return d;
   }
   return s.Document;
+}
+
+std::optional<Tnode> SelectedEntry(TmyDOM& s) {
+  const Tnode* entry = s.SelectedIndex >= 0 ? s.Entry(s.SelectedIndex + 1) : nullptr;
+  if (!entry) return std::nullopt;
+  return *entry;
 }
 
 }  // namespace
@@ -125,10 +132,12 @@ void AddSnippet(TmyDOM& s, const std::string& html, const std::string& name) {
   if (!found) found = table.Locate("ID", ado::Variant(s.LastSnippetID));
   if (!found) return;
 
-  // The page goes through an invisible document once, as a browser would read it back.
+  // The page goes through an invisible document once, as a browser would read it back, and its
+  // pictures are pointed at local copies (or the placeholder) so the snippet outlives the web.
   DocumentRef scratch = dom::Document::Create("about:blank");
   if (dom::ElementPtr body = scratch->body()) {
     body->setInnerHTML(page);
+    s.FixImageLinks(scratch);
     page = WrapInPageTemplate(&s, body->innerHTML(), title, base_url);
   }
   table.Edit();
@@ -158,6 +167,32 @@ void SaveSelectionAsSnippet(TmyDOM& s) {
   const std::string html = range ? range->htmlText() : std::string();
   ParentFromFocus(s);
   AddSnippet(s, html, name);
+  RefocusAfterSave(s);
+}
+
+void SaveItemAsSnippet(TmyDOM& s) {
+  // A copy: building a group's page lets messages run, and a new parse may replace the entries.
+  const std::optional<Tnode> entry = SelectedEntry(s);
+  if (!entry) return;
+  std::string html;
+  if (!entry->NamesElement()) {
+    // A frame or an all-images/tables/links entry names no single element; its filter page is
+    // what the user sees of it.
+    html = s.BuildElementPage(*entry).html;
+  } else {
+    html = s.GetObjectHTML(SelectedDocument(s), &*entry);
+  }
+  ParentFromFocus(s);
+  AddSnippet(s, html, entry->Text);
+  RefocusAfterSave(s);
+}
+
+void SaveFilterEntryAsSnippet(TmyDOM& s) {
+  const std::optional<Tnode> entry = SelectedEntry(s);
+  if (!entry) return;
+  const TmyDOM::ElementPage element = s.BuildElementPage(*entry);
+  ParentFromFocus(s);
+  AddSnippet(s, element.html, element.title);
   RefocusAfterSave(s);
 }
 

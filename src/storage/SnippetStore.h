@@ -33,6 +33,13 @@ void SavePageAsSnippet(TmyDOM& session);
 // The selected text of the page (or of the selected element's frame), named after its first 50
 // characters, as a child of the focused snippet.
 void SaveSelectionAsSnippet(TmyDOM& session);
+// The element of the selected filter entry (its mark-up, or the filter page of a frame or group
+// entry), named after the entry, as a child of the focused snippet. Nothing without a selected
+// entry.
+void SaveItemAsSnippet(TmyDOM& session);
+// The filter tree's save: the selected entry's filter page under its title, as a child of the
+// focused snippet. Nothing without a selected entry.
+void SaveFilterEntryAsSnippet(TmyDOM& session);
 
 // Navigates the preview browser to the focused snippet's view (or stops it while it is busy).
 // Nothing without a focused node, during a drag, or when the snippet no longer exists.

@@ -12,12 +12,12 @@
 #include "platform/msgloop/message_loop.h"
 #include "platform/widgets/cursor.h"
 #include "publishing/ArticleCompiler.h"
+#include "publishing/SnippetEditor.h"
 #include "storage/SnippetProperties.h"
 #include "storage/SnippetStore.h"
 #include "storage/datamodule.h"
 #include "storage/help_page.h"
 #include "storage/urlRecords.h"
-#include "publishing/SnippetEditor.h"
 #include "ui/BandForm.h"
 
 namespace vt {
@@ -108,13 +108,14 @@ void TBandForm::BuildSnippetMenu() {
   });
   on(view->Add("Preview", 0, "SnPreview"), [this] { PreviewSnippet(session_); });
   widgets::MenuItem* edit = m.Add("&Edit ...", 0, "SnEdit");
-  on(edit->Add("&Snippet", 0, "SnEditSnippet"), [this] {
-    OpenSnippetEditor(session_, DBTL1.FocusedKey());
-  });
+  on(edit->Add("&Snippet", 0, "SnEditSnippet"),
+     [this] { OpenSnippetEditor(session_, DBTL1.FocusedKey()); });
   on(edit->Add("&Name", 0, "SnName"), [this] { StartSnippetRename(); });
+  on(edit->Add("&Copy", 0, "SnCopy"), [this] { CopyFocusedSnippet(); });
   on(edit->Add("&Delete", 0, "SnDelete"), [this] { DeleteSelectedSnippets(); });
   widgets::MenuItem* add = m.Add("&Add ...", 0, "SnAdd");
   on(add->Add("&This Page", 0, "SnThisPage"), [this] { SavePageAsSnippet(session_); });
+  on(add->Add("Selected Item", 0, "SnSelectedItem"), [this] { SaveItemAsSnippet(session_); });
   on(add->Add("Selected Text", 0, "SnSelectedText"), [this] { SaveSelectionAsSnippet(session_); });
   on(add->Add("&Root Snippet", 0, "SnRootSnippet"), [this] { AddRootSnippet(); });
   on(add->Add("Empty &Snippet", 0, "SnEmptySnippet"), [this] { AddEmptySnippet(); });
@@ -134,6 +135,10 @@ void TBandForm::BuildSnippetMenu() {
     const std::string url = GetUrlById(session_, url_id.AsInteger());
     if (!url.empty() && session_.Browser) session_.Browser->Navigate(url);
   });
+  on(m.Add("&Compile to Article", 0, "SnCompile"), [this] {
+    if (DBTL1.FocusedNode()) CompileSnippetsInNewWindow(session_, DBTL1.FocusedKey());
+  });
+  on(m.Add("&Send via E-mail", 0, "SnSendMail"), [this] { MailFocusedSnippet(); });
   m.Items().AddSeparator();
   on(m.Add("Expand All", 0, "SnExpandAll"), [this] { DBTL1.ExpandAll(); });
   on(m.Add("Collapse All", 0, "SnCollapseAll"), [this] { DBTL1.CollapseAll(); });
@@ -146,8 +151,8 @@ void TBandForm::BuildSnippetMenu() {
 void TBandForm::SnippetMenuPopup() {
   auto item = [this](const char* name) { return Popup_TvSnippets.Items().FindByName(name); };
   const bool focused = static_cast<bool>(DBTL1.FocusedNode());
-  for (const char* name : {"SnView", "SnEdit", "SnMoveToRoot", "SnVisitSource", "SnExpandAll",
-                           "SnCollapseAll", "SnProperties"}) {
+  for (const char* name : {"SnView", "SnEdit", "SnMoveToRoot", "SnVisitSource", "SnCompile",
+                           "SnSendMail", "SnExpandAll", "SnCollapseAll", "SnProperties"}) {
     if (auto* i = item(name)) i->SetEnabled(focused);
   }
   bool page_text = false;
@@ -158,6 +163,8 @@ void TBandForm::SnippetMenuPopup() {
   }
   if (auto* i = item("SnThisPage")) i->SetEnabled(page_text);
   if (auto* i = item("SnSelectedText")) i->SetEnabled(selected_text);
+  if (auto* i = item("SnSelectedItem"))
+    i->SetEnabled(session_.FilterMode && session_.SelectedIndex >= 0);
   for (const char* name : {"SnAdd", "SnRootSnippet", "SnEmptySnippet", "SnReplace", "SnHelp"}) {
     if (auto* i = item(name)) i->SetEnabled(true);
   }

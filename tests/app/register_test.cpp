@@ -143,5 +143,39 @@ TEST_F(RegisterTest, AModuleThatDoesNotLoadIsReportedWithWhatToDo) {
   std::filesystem::remove(junk);
 }
 
+// `vellumtrace filter` answers from the private host of the band module it loads through the
+// registration, as `run` does, and registers the module first on a fresh home.
+TEST_F(RegisterTest, FilterServesItsViewFromTheRegisteredModuleOrSaysWhatToDo) {
+  const std::string page = ::testing::TempDir() + "vt-filter-page.html";
+  std::ofstream(page) << "<html><body><table><tr><td>Cell one</td></tr></table></body></html>";
+  const Result fresh = RunExe("filter " + page + " 2");
+  ASSERT_EQ(fresh.exit_code, 0) << fresh.out;
+  EXPECT_NE(fresh.out.find("vellumtrace filter: registered the band module " + Module() + "\n"),
+            std::string::npos)
+      << fresh.out;
+  EXPECT_NE(fresh.out.find("<HTML>"), std::string::npos) << fresh.out;
+  EXPECT_NE(fresh.out.find("Cell one"), std::string::npos) << fresh.out;
+  EXPECT_EQ(Value(HKEY_CLASSES_ROOT, Clsid(CLSID_ExplorerBand) + "\\InprocServer32"), Module());
+
+  // Registered already: nothing is registered again.
+  const Result again = RunExe("filter " + page + " 2");
+  ASSERT_EQ(again.exit_code, 0) << again.out;
+  EXPECT_EQ(again.out.find("registered the band module"), std::string::npos) << again.out;
+
+  const std::string junk = ::testing::TempDir() + "vt-filter-not-a-module.so";
+  std::ofstream(junk) << "not a library";
+  registry::CreateKey(HKEY_CLASSES_ROOT, Clsid(CLSID_ExplorerBand) + "\\InprocServer32")
+      .WriteString("", junk);
+  const Result broken = RunExe("filter " + page + " 2");
+  EXPECT_EQ(broken.exit_code, 1) << broken.out;
+  EXPECT_NE(broken.out.find("vellumtrace filter: the band module registered as '" + junk +
+                            "' does not load"),
+            std::string::npos)
+      << broken.out;
+  EXPECT_EQ(broken.out.find("<HTML>"), std::string::npos) << broken.out;
+  std::filesystem::remove(junk);
+  std::filesystem::remove(page);
+}
+
 }  // namespace
 }  // namespace vt

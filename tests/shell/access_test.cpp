@@ -122,6 +122,18 @@ TEST_F(ServedFilesTest, RefusesEverythingElse) {
   EXPECT_EQ(ResolveServedFile(base_ / "app" / "_blank.gif", {}), std::nullopt);
 }
 
+TEST_F(ServedFilesTest, ANamedFileIsServedWhereverItLiesAndNothingBesideIt) {
+  const std::vector<fs::path> named = {base_ / "outside" / "secret.txt", base_ / "missing.ico"};
+  EXPECT_EQ(ResolveNamedFile(base_ / "outside" / "secret.txt", named),
+            fs::canonical(base_ / "outside" / "secret.txt"));
+  // The same file by another way (a link into it, "..") is the same file.
+  EXPECT_TRUE(ResolveNamedFile(base_ / "app" / "link.txt", named));
+  EXPECT_TRUE(ResolveNamedFile(base_ / "app" / ".." / "outside" / "secret.txt", named));
+  for (fs::path p : {base_ / "app" / "_blank.gif", base_ / "outside", base_ / "missing.ico",
+                     fs::path("outside/secret.txt"), fs::path("/etc/passwd")})
+    EXPECT_EQ(ResolveNamedFile(p, named), std::nullopt) << p;
+}
+
 TEST_F(ServedFilesTest, RelativePathsStayUnderTheirRoot) {
   EXPECT_TRUE(ResolveUnder(base_ / "app", "sub/a b.html"));
   EXPECT_TRUE(ResolveUnder(base_ / "app", "/_blank.gif"));

@@ -9,6 +9,7 @@
 #include "host/IEBrowserHelper.h"
 #include "host/clsids.h"
 #include "host/module.h"
+#include "host/registration.h"
 #include "platform/browser/windows.h"
 #include "platform/com/classfactory.h"
 #include "platform/msgloop/message_loop.h"
@@ -215,6 +216,55 @@ TEST_F(BandSiteTest, ClosingABarIsRememberedForTheWindowsThatFollow) {
   com::ComPtr<browser::WebBrowser> fourth = browser::CreateBrowserWindow();
   SetBandActive(true);
   EXPECT_FALSE(shell_->FindWindow(fourth->Id())->BarOpen());
+}
+
+TEST_F(BandSiteTest, ABarButtonAddedMeanwhileReachesTheDisplayAndOpensAndClosesItsBar) {
+  ShellWindow& window = shell_->OpenMainWindow("about:blank");
+  EXPECT_TRUE(shell_->ToolbarButtons().empty());
+  const uint64_t seen = hub_.LastSeq();
+  const std::string guid = AddToolbarButton(true, ToolbarButtonKind::ExplorerBar, "Vellumtrace",
+                                            BandClsidText(), "/nowhere/icon.ico", "");
+  loop_.ProcessMessages();  // the registry's change is read on the next turn of the loop
+  ASSERT_EQ(shell_->ToolbarButtons().size(), 1u);
+  bool published = false;
+  for (const HubEvent& e : hub_.WaitAfter(seen, std::chrono::milliseconds(0))) {
+    auto event = nlohmann::json::parse(e.json);
+    if (event["type"] != "toolbar-buttons") continue;
+    published = true;
+    ASSERT_EQ(event["buttons"].size(), 1u);
+    EXPECT_EQ(event["buttons"][0]["id"], guid);
+    EXPECT_EQ(event["buttons"][0]["text"], "Vellumtrace");
+    EXPECT_EQ(event["buttons"][0]["hosted"], true);
+    EXPECT_EQ(event["buttons"][0]["icon"], "");  // a missing icon is not offered
+  }
+  EXPECT_TRUE(published);
+
+  ASSERT_TRUE(window.BarOpen());
+  EXPECT_EQ(shell_->PressToolbarButton(window, guid)["open"], false);
+  EXPECT_FALSE(window.BarOpen());
+  EXPECT_EQ(form_log_.teardowns, 1);
+  EXPECT_EQ(shell_->PressToolbarButton(window, guid)["open"], true);
+  EXPECT_TRUE(bar_.Band(window));
+  // A bar hidden by ShowBrowserBar is shown again by its button, with the same band.
+  auto band = bar_.Band(window);
+  window.Browser().ShowBrowserBar(BandClsidText(), false);
+  EXPECT_EQ(shell_->PressToolbarButton(window, guid)["open"], true);
+  EXPECT_EQ(bar_.Band(window).get(), band.get());
+
+  // A button of a bar the shell does not host says so and changes nothing.
+  const std::string other = AddToolbarButton(true, ToolbarButtonKind::ExplorerBar, "Other",
+                                             "{0F0F0F0F-0000-0000-0000-000000000001}", "", "");
+  loop_.ProcessMessages();
+  const auto answer = shell_->PressToolbarButton(window, other);
+  EXPECT_EQ(answer["error"],
+            "The explorer bar {0F0F0F0F-0000-0000-0000-000000000001} of the button \"Other\" is "
+            "not installed in Vellumtrace.");
+  EXPECT_TRUE(window.BarOpen());
+  EXPECT_THROW(shell_->PressToolbarButton(window, "{no such button}"), std::invalid_argument);
+
+  RemoveToolbarButton("Vellumtrace");
+  loop_.ProcessMessages();
+  EXPECT_EQ(shell_->ToolbarButtons().size(), 1u);
 }
 
 TEST_F(BandSiteTest, HelpersAreMadeForEachWindowOnceTheirClassCanBeCreated) {

@@ -7,6 +7,7 @@ import { PageView } from './page.js';
 import { menuKey, anyMenuOpen, closeMenus } from './menus.js';
 import { Dialogs } from './dialogs.js';
 import { Tooltips } from './tooltip.js';
+import { DesktopClipboard } from './clipboard.js';
 import './htmledit.js';
 
 class App {
@@ -18,7 +19,9 @@ class App {
     this.controls = new Controls(this);
     this.dialogs = new Dialogs(this);
     this.tooltips = new Tooltips(document.getElementById('tooltip'));
+    this.clipboard = new DesktopClipboard(this.desktop);
     this.stream = null;
+    this.toolbarButtons = [];
   }
 
   async start() {
@@ -49,6 +52,7 @@ class App {
   applyState(state) {
     this.controls.store.clear();
     this.controls.loadTrees(state.controls || []);
+    this.#toolbarButtons(state.toolbarButtons);
     const seen = new Set();
     for (const w of state.windows || []) {
       seen.add(w.id);
@@ -66,6 +70,7 @@ class App {
       case 'page': this.#page(event.browser, (v) => v.load(event.rev)); break;
       case 'page-attr': this.#page(event.browser, (v) => v.applyAttribute(event.si, event.name, event.value)); break;
       case 'controls': this.controls.apply(event.changed, event.removed); break;
+      case 'toolbar-buttons': this.#toolbarButtons(event.buttons); break;
       case 'print': this.#page(event.browser, (v) => v.print()); break;
       case 'select-all': this.#page(event.browser, (v) => v.selectAll()); break;
       case 'clipboard': this.#clipboard(event); break;
@@ -87,6 +92,11 @@ class App {
       if (wasHidden && state.visible !== false) view.activate();
     }
     this.#emptyDesktop();
+  }
+
+  #toolbarButtons(buttons) {
+    this.toolbarButtons = buttons || [];
+    for (const view of this.windows.values()) view.barButtons.set(this.toolbarButtons);
   }
 
   #closed(id) {
@@ -187,26 +197,8 @@ class App {
     if (event.key === 'Escape') closeMenus();
   }
 
-  async #clipboard(event) {
-    this.lastClipboard = { text: event.text, html: event.html };
-    try {
-      if (navigator.clipboard && window.ClipboardItem && event.html) {
-        await navigator.clipboard.write([new ClipboardItem({
-          'text/plain': new Blob([event.text || ''], { type: 'text/plain' }),
-          'text/html': new Blob([event.html], { type: 'text/html' }),
-        })]);
-      } else {
-        await navigator.clipboard.writeText(event.text || '');
-      }
-    } catch {
-      // Without permission: the old way, through a hidden field and the copy command.
-      const field = document.createElement('textarea');
-      field.value = event.text || '';
-      document.body.append(field);
-      field.select();
-      document.execCommand('copy');
-      field.remove();
-    }
+  #clipboard(event) {
+    this.clipboard.put({ html: event.html || '', text: event.text || '' });
   }
 
   about() {

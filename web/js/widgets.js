@@ -83,15 +83,23 @@ export class Controls {
     return this.elements.get(id);
   }
 
+  // Sends the user's input to control d. Typing still on its way (inputInOrder) goes first: a
+  // click on a dialog's OK button must find the text typed just before it.
   input(d, input) {
-    return send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
+    const post = () => send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
+    if (!this.typing || this.typing.size === 0) return post();
+    return Promise.allSettled([...this.typing]).then(post);
   }
 
   // Like input, but after every earlier inputInOrder of the same control has been answered.
   inputInOrder(d, input) {
     this.chains = this.chains || new Map();
-    const next = (this.chains.get(d.id) || Promise.resolve()).then(() => this.input(d, input));
+    this.typing = this.typing || new Set();
+    const send1 = () => send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
+    const next = (this.chains.get(d.id) || Promise.resolve()).then(send1);
     this.chains.set(d.id, next);
+    this.typing.add(next);
+    next.finally(() => this.typing.delete(next));
     return next;
   }
 
@@ -429,7 +437,8 @@ const KINDS = {
       if (event.key !== 'Tab') event.preventDefault();
     });
     input.addEventListener('focus', () => inOrder({ type: 'focus' }));
-    input.addEventListener('blur', () => { if (d.over) inOrder({ type: 'blur' }); });
+    // A box over a tree node moves with the tree's drawing; that move is not the user leaving it.
+    input.addEventListener('blur', () => { if (d.over && input.isConnected) inOrder({ type: 'blur' }); });
     el.append(input);
     if (d.over) requestAnimationFrame(() => placeOverNode.call(this, el, input, d));
     return document.createElement('div');
@@ -707,4 +716,15 @@ function drawTree(el, d) {
     keyInput.call(this, d, event);
   });
   el.append(tree);
+  // The system gave the tree the focus (after a rename or a delete, say): the keyboard follows,
+  // unless the user is typing in a text box elsewhere.
+  const old = this.elements.get(d.id);
+  if (d.focused && !(old && old.classList.contains('focused'))) {
+    requestAnimationFrame(() => {
+      const active = document.activeElement;
+      const typing = active && active !== document.body && !el.contains(active) &&
+        (active.matches('input, textarea, select') || active.isContentEditable);
+      if (tree.isConnected && !typing) tree.focus({ preventScroll: true });
+    });
+  }
 }

@@ -3,6 +3,7 @@
 import { send } from './net.js';
 import { MenuBar, showMenu } from './menus.js';
 import { PageView } from './page.js';
+import { ToolbarButtons } from './toolbarbuttons.js';
 
 let topZ = 10;
 
@@ -29,6 +30,7 @@ export class BrowserWindowView {
       <div class="bw-toolbar" data-control="navbar">
         <button type="button" class="tb-btn" data-action="stop" title="Stop (Esc)">✕</button>
         <button type="button" class="tb-btn" data-action="refresh" title="Refresh (F5)">⟳</button>
+        <span class="bar-buttons" data-control="barbuttons"></span>
         <label class="address-label">Address</label>
         <input class="address" data-control="address" spellcheck="false" autocomplete="off"
                aria-label="Address">
@@ -63,6 +65,8 @@ export class BrowserWindowView {
       screenPoint: (x, y, frame) => this.app.screenPoint(x, y, frame),
     });
     this.menubar = new MenuBar(el.querySelector('.bw-menubar'), this.#menus());
+    this.barButtons = new ToolbarButtons(el.querySelector('.bar-buttons'), this);
+    this.barButtons.set(app.toolbarButtons);
     this.#wire();
     app.desktop.append(el);
     this.update(state);
@@ -235,6 +239,7 @@ export class BrowserWindowView {
     this.splitter.hidden = !bar.open;
     if (bar.width) this.bandSite.style.width = `${bar.width}px`;
     this.app.controls.mount(this.bandClient, bar.open ? bar.form : null);
+    if (this.barButtons) this.barButtons.pressed();
     if (s.rev !== undefined) this.page.load(s.rev);
   }
 

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -495,9 +496,16 @@ struct Store::Impl {
   }
 
   // f(root) changes the tree and returns whether anything changed; the file is then rewritten,
-  // or, inside a batch, when the batch commits.
+  // or, inside a batch, when the batch commits. The observers hear of a write once the store is
+  // unlocked again.
   template <class F>
   void Change(Hive hive, F&& f) {
+    ChangeLocked(hive, std::forward<F>(f));
+    NotifySaved();
+  }
+
+  template <class F>
+  void ChangeLocked(Hive hive, F&& f) {
     std::lock_guard guard(mutex);
     const int h = static_cast<int>(hive);
     std::optional<FileLock> lock;
@@ -527,6 +535,7 @@ struct Store::Impl {
                 {"root", ToJson(state.root)}};
       WriteAtomically(File(hive), j.dump(1) + "\n");
       state.stamp = StampOf(File(hive));
+      saved[static_cast<int>(hive)] = true;
     } catch (...) {
       state.loaded = false;  // the change did not reach the file: forget it
       throw;
@@ -553,6 +562,34 @@ struct Store::Impl {
     }
     if (failure) std::rethrow_exception(failure);
   }
+
+  // Tells the observers of every hive written since the last call. Called without `mutex` held;
+  // an observer that throws is passed over.
+  void NotifySaved() noexcept {
+    bool written[3];
+    {
+      std::lock_guard guard(mutex);
+      for (int h = 0; h < 3; ++h) {
+        written[h] = saved[h];
+        saved[h] = false;
+      }
+    }
+    std::lock_guard guard(observersMutex);
+    for (int h = 0; h < 3; ++h) {
+      if (!written[h]) continue;
+      for (auto& [id, observer] : observers) {
+        try {
+          observer(static_cast<Hive>(h));
+        } catch (...) {
+        }
+      }
+    }
+  }
+
+  bool saved[3] = {false, false, false};  // hives written and not yet told (mutex)
+  std::mutex observersMutex;
+  std::map<int, std::function<void(Hive)>> observers;  // observersMutex
+  int nextObserver = 1;
 
   int batchDepth = 0;
   bool batchAbandoned = false;
@@ -614,6 +651,18 @@ bool Store::DeleteKey(Hive hive, std::string_view path) {
   return deleted;
 }
 
+int Store::AddChangeObserver(std::function<void(Hive)> observer) {
+  std::lock_guard guard(impl_->observersMutex);
+  const int id = impl_->nextObserver++;
+  impl_->observers.emplace(id, std::move(observer));
+  return id;
+}
+
+void Store::RemoveChangeObserver(int id) {
+  std::lock_guard guard(impl_->observersMutex);
+  impl_->observers.erase(id);
+}
+
 Batch::Batch(Store& store) : store_(&store) {
   std::lock_guard guard(store_->impl_->mutex);
   ++store_->impl_->batchDepth;
@@ -635,6 +684,11 @@ void Batch::Commit() {
 void Batch::Finish(bool commit) {
   done_ = true;
   Store::Impl& impl = *store_->impl_;
+  // Declared before the lock: the observers are told after it is released, thrown or not.
+  struct Notify {
+    Store::Impl& impl;
+    ~Notify() { impl.NotifySaved(); }
+  } notify{impl};
   std::lock_guard guard(impl.mutex);
   if (!commit) impl.batchAbandoned = true;
   if (--impl.batchDepth > 0) return;  // the outermost batch decides

@@ -17,6 +17,7 @@
 // is never an error where an optional result can say it.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -134,6 +135,14 @@ class Store {
   bool KeyExists(Hive hive, std::string_view path);
   // Deletes the key with everything below it; false when it did not exist.
   bool DeleteKey(Hive hive, std::string_view path);
+
+  // Calls `observer` with the hive each time this store has written a change to that hive's file
+  // (once per write, or once per hive for a committed batch), on the writing thread, after the
+  // store is unlocked: the observer may read the store, but must not add or remove observers.
+  // Changes made by other processes are not observed. Answers the id RemoveChangeObserver takes.
+  int AddChangeObserver(std::function<void(Hive)> observer);
+  // Once this returns, the observer is no longer called.
+  void RemoveChangeObserver(int id);
 
  private:
   friend class Key;

@@ -128,8 +128,10 @@ void DBTreeList::Rebuild(bool keep_focus) {
     }
   }
 
-  // Remember what the user sees, by key.
-  std::unordered_set<int> expanded;
+  // Remember what the user sees, by key; nodes a filter hid keep their expansion for when they
+  // come back.
+  std::unordered_set<int> expanded = std::move(hidden_expanded_);
+  hidden_expanded_.clear();
   ForEachNode([&](const TreeNode& n) {
     if (n.Expanded()) expanded.insert(n.Value());
     return true;
@@ -193,6 +195,9 @@ void DBTreeList::Rebuild(bool keep_focus) {
     }
     for (int key : selected_keys) {
       if (TreeNode n = FindNodeByKey(key)) Select(n, true);
+    }
+    for (int key : expanded) {
+      if (!node_by_key_.count(key)) hidden_expanded_.insert(key);
     }
   }
   // Either the current row decides the focus, or the focused node stays where its row remains

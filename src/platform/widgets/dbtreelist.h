@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/ado/dataset.h"
@@ -94,6 +95,7 @@ class DBTreeList : public TreeList {
   bool rebuilding_ = false;  // focus events of a rebuild are reported once, at its end
   bool rebuild_pending_ = false;
   std::unordered_map<int, int> node_by_key_;  // key -> node id
+  std::unordered_set<int> hidden_expanded_;   // expanded nodes the last rebuild left out
 };
 
 }  // namespace vt::widgets

@@ -265,6 +265,36 @@ TEST_F(RegistryTest, BatchWritesOnceAtCommitAndDropsWhatItDidNotCommit) {
   EXPECT_EQ(history.ReadString("entry 1"), "");
 }
 
+TEST_F(RegistryTest, ObserversHearOfEveryWrittenChangeOnceAndMayReadTheStore) {
+  Store store(folder_);
+  std::vector<std::string> heard;
+  const int id = store.AddChangeObserver([&](Hive hive) {
+    // The store is unlocked: reading it here must not deadlock.
+    auto key = store.OpenKey(HKEY_LOCAL_MACHINE, "Buttons");
+    heard.push_back(HiveName(hive) + (key ? " " + key->TryReadString("Text").value_or("-") : ""));
+  });
+  Key buttons = store.CreateKey(HKEY_LOCAL_MACHINE, "Buttons");
+  buttons.WriteString("Text", "one");
+  buttons.WriteString("Text", "one");  // unchanged: nothing written, nothing told
+  {
+    Batch batch(store);
+    buttons.WriteString("Text", "two");
+    store.CreateKey(HKEY_CURRENT_USER, "Settings").WriteDword("A", 1);
+    store.CreateKey(HKEY_CURRENT_USER, "Settings").WriteDword("B", 2);
+    EXPECT_EQ(heard.size(), 2u);  // nothing before the commit
+    batch.Commit();
+  }
+  {
+    Batch dropped(store);
+    buttons.WriteString("Text", "three");
+  }
+  EXPECT_EQ(heard, (std::vector<std::string>{"HKEY_LOCAL_MACHINE -", "HKEY_LOCAL_MACHINE one",
+                                             "HKEY_CURRENT_USER two", "HKEY_LOCAL_MACHINE two"}));
+  store.RemoveChangeObserver(id);
+  buttons.DeleteValue("Text");
+  EXPECT_EQ(heard.size(), 4u);
+}
+
 TEST_F(RegistryTest, DamagedFileIsReportedAndKeptAside) {
   fs::create_directories(folder_);
   const fs::path file = folder_ / "HKCU.json";

@@ -108,6 +108,14 @@ TEST_F(SnippetTableTest, FilterChangeAndReloadKeepFocusAndExpansionWhereRowsRema
   EXPECT_EQ(tree_.FocusedKey(), 2);
   EXPECT_TRUE(tree_.FindNodeByKey(2).Expanded());
   EXPECT_EQ(CurrentId(), 2);  // the rebuild put the cursor back
+
+  // A node the filter hides is expanded again once the filter shows it.
+  table_.SetFilter("Domain = 'b.org' ");
+  tree_.FullRefresh();
+  EXPECT_FALSE(tree_.FindNodeByKey(2));
+  table_.SetFilter("");
+  tree_.FullRefresh();
+  EXPECT_TRUE(tree_.FindNodeByKey(2).Expanded());
 }
 
 TEST_F(SnippetTableTest, PostedRowsAppearAndNoRebuildHappensWhileARowIsWritten) {
