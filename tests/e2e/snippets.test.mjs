@@ -168,7 +168,7 @@ test('Selected Text names the snippet after the first 50 characters of the selec
   sql(`UPDATE SNIPPETS SET Name = 'Method' WHERE Name = '${name}'`);
 });
 
-test('Selected Item and the filter tree save the element picked in the filter tree', async () => {
+test('Selected Item, the filter tree and the page menu save what the filter tab shows', async () => {
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'true', 'filter mode');
   await page.click(q('filter_tab-tab'));
@@ -188,6 +188,15 @@ test('Selected Item and the filter tree save the element picked in the filter tr
   await until(() => sql("SELECT count(*) FROM SNIPPETS WHERE Name = 'leeks three butter 50 g'") === '2', 'the filter tree\'s save');
   await page.click(q('snippet_tab-tab'));
   await until(async () => (await tree()).filter((t) => t === ' leeks three butter 50 g').length === 2, 'both items in the tree');
+
+  // In filter mode the page's own menu saves the page.
+  const frame = await pageFrame((f) => f.$('#method'));
+  await frame.click('#method', { button: 'right' });
+  await page.locator('.menu:has([data-control="ShowMouseBorders"])').waitFor();
+  await page.hover('[data-control="PageSave"]');
+  await page.click('[data-control="PageToSnippets"]');
+  await until(async () => (await status()) === 'Snippet saved as "Leek Soup"', 'the page saved from its menu');
+  assert.equal(sql("SELECT Parent_ID FROM SNIPPETS WHERE Name = 'Leek Soup'"), idOf('Research'));
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'false', 'filter mode off');
 });
@@ -294,12 +303,12 @@ test('the filter by Name, Content and Domain, and the box keeps its texts most r
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: 'Domain' });
   await until(async () => {
     const shown = await names();
-    return shown.length === 4 && !shown.includes('Research') && !shown.includes('Archive');
+    return shown.length === 5 && !shown.includes('Research') && !shown.includes('Archive');
   }, 'the Domain filter');
   assert.equal(await box.isDisabled(), true);
 
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: '[None]' });
-  await until(async () => (await names()).length === 6, 'no filter');
+  await until(async () => (await names()).length === 7, 'no filter');
   await until(() => registryValues('Software', 'Vellumtrace', 'History1').join('|') === 'northern office|three butter',
     'the history, most recent first');
   const listed = await page.$$eval(`${q('RegCombo1')} datalist option`, (o) => o.map((x) => x.value));
