@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/bandstate.h"
+#include "platform/clipboard/clipboard.h"
 #include "platform/dom/document.h"
 #include "platform/registry/registry.h"
 #include "platform/widgets/dialogs.h"
@@ -62,6 +63,9 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
   widgets::UseDisplayForModals(true);  // modal forms wait for the display's answer
   for (auto& window : browser::BrowserWindows()) OnWindowOpened(*window);
   std::weak_ptr<bool> alive = alive_;
+  clipboard_observer_ = clipboard::AddClipboardObserver([this, alive](const auto&) {
+    if (!alive.expired()) PublishClipboard();
+  });
   // The tool-bar buttons live in HKEY_LOCAL_MACHINE: a write there (the band adding its button)
   // may change them. The observer runs on the writing thread, so the reading is posted.
   ReadToolbarButtons();
@@ -97,6 +101,7 @@ Shell::Shell(UiThread& ui, EventHub& hub, ShellOptions options)
 }
 
 Shell::~Shell() {
+  clipboard::RemoveClipboardObserver(clipboard_observer_);
   registry::DefaultStore().RemoveChangeObserver(registry_observer_);
   widgets::SetChangeListener(nullptr);
   widgets::UseDisplayForModals(false);
@@ -444,16 +449,9 @@ void Shell::OnCommand(browser::WebBrowser& b, com::DWORD command, com::DWORD) {
     case browser::OLECMDID_PRINT:
       Publish({{"type", "print"}, {"browser", b.Id()}});
       break;
-    case browser::OLECMDID_COPY: {
-      if (!document) return;
-      auto range = document->selection().createRange();
-      if (document->selection().type() != "Text" || !range) return;
-      Publish({{"type", "clipboard"},
-               {"browser", b.Id()},
-               {"text", range->text()},
-               {"html", range->htmlText()}});
+    case browser::OLECMDID_COPY:
+      CopySelection(b);
       break;
-    }
     case browser::OLECMDID_SELECTALL:
       if (!document) return;
       if (auto range = document->CreateBodyRange()) range->select();

@@ -170,6 +170,10 @@ class Shell final : public DisplayBackend,
   ShellWindow& WindowOf(const nlohmann::json& input);
   void PublishWindow(ShellWindow& window);
   void PublishControls();
+  // The clipboard's new contents, for the display to hand to the desktop clipboard.
+  void PublishClipboard();
+  // The browser's copy command: the selection of `b`'s document onto the clipboard.
+  void CopySelection(browser::WebBrowser& b);
   nlohmann::json ToolbarButtonsJson();
   void Watch(browser::WebBrowser& browser);
   void WatchDocument(MirrorWatch& watch, const std::shared_ptr<dom::Document>& document);
@@ -197,6 +201,7 @@ class Shell final : public DisplayBackend,
   static constexpr std::chrono::milliseconds kControlsInterval{100};
   std::chrono::steady_clock::time_point last_controls_{};
   bool closing_ = false;
+  int clipboard_observer_ = 0;
   std::vector<ExplorerBarButton> buttons_;
   int registry_observer_ = 0;
   std::shared_ptr<bool> alive_;

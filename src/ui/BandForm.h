@@ -7,6 +7,7 @@
 // Ownership: the band object owns the form and the page session; the form borrows the session
 // and the process's data module and owns its controls and its registry wrapper.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/RegControls.h"
@@ -217,6 +218,16 @@ class TBandForm : public widgets::Form, public BandWindow {
   void SelectionInNewWindow();
   void SelectTable();
   void SelectionAsSnippetTitle();
+  // The snippet tab's Copy and Send via E-mail (BandForm_export.cpp); both do nothing when the
+  // focused snippet's row no longer exists.
+  struct FocusedSnippetRow {
+    std::string snippet;
+    std::string name;
+    std::optional<std::int32_t> url_id;  // empty when the snippet has no page
+  };
+  std::optional<FocusedSnippetRow> FocusedSnippet();
+  void CopyFocusedSnippet();
+  void MailFocusedSnippet();
   void SpyModeClick();
   void ShowAbout();
   // Hands the body text of the session's document to the indexer; false (and nothing started)

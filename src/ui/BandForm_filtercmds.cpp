@@ -56,6 +56,7 @@ void TBandForm::BuildFilterCommands() {
   tvf_mail_ = Popup_TvFilter.Add("Send via E-mail", 0, "SendViaEmail");
   tvf_mail_->OnClick = [this](widgets::Control&) { MailSelectedItem(session_); };
   tvf_copy_ = Popup_TvFilter.Add("&Copy to Clipboard", 0, "CopyToClipboard");
+  tvf_copy_->OnClick = [this](widgets::Control&) { CopyItemToClipboard(session_); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("&Re-scan Page", 0, "RescanPage")->OnClick = [this](widgets::Control&) {
     session_.DocumentCompleted = true;
@@ -69,8 +70,6 @@ void TBandForm::BuildFilterCommands() {
   tvf_collapse_->OnClick = [this](widgets::Control&) { tv.CollapseAll(); };
   Popup_TvFilter.Items().AddSeparator();
   Popup_TvFilter.Add("Help", 0, "Help")->OnClick = [this](widgets::Control&) { ShowHelp(1005); };
-  // The entry commands that leave Vellumtrace (mail, clipboard) stay disabled until their
-  // commands exist.
   tv.OnContextPopup = [this](widgets::Control&, widgets::Point screen) {
     FilterTreeRightClick(screen);
   };
@@ -115,6 +114,7 @@ void TBandForm::BuildPageMenu() {
   Popup_IE_Filter.Items().AddSeparator();
   widgets::MenuItem* edit = Popup_IE_Filter.Add("Edit", 0, "PageEdit");
   page_copy_item_ = edit->Add("&Copy Selected Item", 13, "CopySelectedItem");
+  page_copy_item_->OnClick = [this](widgets::Control&) { CopyItemToClipboard(session_); };
   edit->Add("Copy Selection", 4, "CopySelection")->OnClick = [this](widgets::Control&) {
     if (session_.Document && session_.Browser && session_.Document->queryCommandEnabled("Copy")) {
       session_.Browser->ExecWB(browser::OLECMDID_COPY, browser::OLECMDEXECOPT_PROMPTUSER);
@@ -157,10 +157,9 @@ void TBandForm::FilterTreeRightClick(widgets::Point screen) {
   const bool any = tv.NodeCount() > 0;
   if (session_.SelectedIndex >= 0 && any) {
     tvf_filter_->SetEnabled(true);
-    // Copy, save and mail are enabled once their commands are there.
-    tvf_copy_->SetEnabled(static_cast<bool>(tvf_copy_->OnClick));
-    tvf_save_->SetEnabled(static_cast<bool>(tvf_save_->OnClick));
-    tvf_mail_->SetEnabled(static_cast<bool>(tvf_mail_->OnClick));
+    tvf_copy_->SetEnabled(true);
+    tvf_save_->SetEnabled(true);
+    tvf_mail_->SetEnabled(true);
     const Tnode* entry = session_.Entry(session_.SelectedIndex + 1);
     tvf_follow_->SetVisible(entry && entry->Link > 0);
   }

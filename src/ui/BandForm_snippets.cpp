@@ -111,6 +111,7 @@ void TBandForm::BuildSnippetMenu() {
   on(edit->Add("&Snippet", 0, "SnEditSnippet"),
      [this] { OpenSnippetEditor(session_, DBTL1.FocusedKey()); });
   on(edit->Add("&Name", 0, "SnName"), [this] { StartSnippetRename(); });
+  on(edit->Add("&Copy", 0, "SnCopy"), [this] { CopyFocusedSnippet(); });
   on(edit->Add("&Delete", 0, "SnDelete"), [this] { DeleteSelectedSnippets(); });
   widgets::MenuItem* add = m.Add("&Add ...", 0, "SnAdd");
   on(add->Add("&This Page", 0, "SnThisPage"), [this] { SavePageAsSnippet(session_); });
@@ -137,6 +138,7 @@ void TBandForm::BuildSnippetMenu() {
   on(m.Add("&Compile to Article", 0, "SnCompile"), [this] {
     if (DBTL1.FocusedNode()) CompileSnippetsInNewWindow(session_, DBTL1.FocusedKey());
   });
+  on(m.Add("&Send via E-mail", 0, "SnSendMail"), [this] { MailFocusedSnippet(); });
   m.Items().AddSeparator();
   on(m.Add("Expand All", 0, "SnExpandAll"), [this] { DBTL1.ExpandAll(); });
   on(m.Add("Collapse All", 0, "SnCollapseAll"), [this] { DBTL1.CollapseAll(); });
@@ -150,7 +152,7 @@ void TBandForm::SnippetMenuPopup() {
   auto item = [this](const char* name) { return Popup_TvSnippets.Items().FindByName(name); };
   const bool focused = static_cast<bool>(DBTL1.FocusedNode());
   for (const char* name : {"SnView", "SnEdit", "SnMoveToRoot", "SnVisitSource", "SnCompile",
-                           "SnExpandAll", "SnCollapseAll", "SnProperties"}) {
+                           "SnSendMail", "SnExpandAll", "SnCollapseAll", "SnProperties"}) {
     if (auto* i = item(name)) i->SetEnabled(focused);
   }
   bool page_text = false;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/browser/windows.h"
+#include "platform/clipboard/clipboard.h"
 #include "platform/com/dispatch.h"
 #include "platform/msgloop/message_loop.h"
 #include "platform/widgets/dialogs.h"
@@ -121,6 +122,61 @@ TEST_F(ShellRoutingTest, SelectionFromTheDisplayBecomesTheDocumentsTextSelection
   EXPECT_EQ(document->selection().createRange()->text(), "world");
   Post({{"type", "page-selection"}, {"browser", window_->Browser().Id()}, {"none", true}});
   EXPECT_EQ(document->selection().type(), "None");
+}
+
+// The clipboard events the display writes to the desktop clipboard, after `seq`.
+std::vector<json> ClipboardEvents(EventHub& hub, uint64_t seq) {
+  std::vector<json> out;
+  for (const auto& e : hub.WaitAfter(seq, std::chrono::milliseconds(0))) {
+    json event = json::parse(e.json);
+    if (event["type"] == "clipboard") out.push_back(std::move(event));
+  }
+  return out;
+}
+
+TEST_F(ShellRoutingTest, CopiesReachTheDisplayAsHtmlAndTextThroughTheClipboard) {
+  auto document = window_->Browser().Document();
+  const int para = document->getElementById("para")->sourceIndex();
+  Post({{"type", "page-selection"},
+        {"browser", window_->Browser().Id()},
+        {"anchor", {{"si", para}, {"offset", 0}}},
+        {"focus", {{"si", para}, {"offset", 5}}}});
+  uint64_t seq = hub_.LastSeq();
+  Post({{"type", "exec"}, {"window", window_->Id()}, {"command", "copy"}});
+  auto events = ClipboardEvents(hub_, seq);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0]["text"], "Hello");
+  EXPECT_NE(events[0]["html"].get<std::string>().find("Hello"), std::string::npos);
+  // The process's clipboard holds the copy too, as the "HTML Format" block and plain text.
+  const clipboard::ClipboardContents contents = clipboard::LastContents();
+  ASSERT_NE(contents.Find(clipboard::CF_TEXT), nullptr);
+  EXPECT_EQ(*contents.Find(clipboard::CF_TEXT), "Hello");
+  const std::string* block = contents.Find(clipboard::RegisterClipboardFormat("HTML Format"));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block->rfind("Version:0.9\r\n", 0), 0u);
+
+  // What the system's own commands put there goes out the same way; a close with no change does
+  // not repeat it.
+  seq = hub_.LastSeq();
+  ASSERT_TRUE(clipboard::OpenClipboard());
+  clipboard::EmptyClipboard();
+  clipboard::SetClipboardData(clipboard::RegisterClipboardFormat("HTML Format"),
+                              clipboard::BuildClipboardHtml("<b>page</b>"));
+  clipboard::SetClipboardData(clipboard::CF_TEXT, "page");
+  clipboard::CloseClipboard();
+  ASSERT_TRUE(clipboard::OpenClipboard());
+  clipboard::CloseClipboard();
+  events = ClipboardEvents(hub_, seq);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0]["html"], "<b>page</b>\r\n");
+  EXPECT_EQ(events[0]["text"], "page");
+
+  // Without a text selection the copy command leaves the clipboard alone.
+  Post({{"type", "page-selection"}, {"browser", window_->Browser().Id()}, {"none", true}});
+  seq = hub_.LastSeq();
+  Post({{"type", "exec"}, {"window", window_->Id()}, {"command", "copy"}});
+  EXPECT_TRUE(ClipboardEvents(hub_, seq).empty());
+  EXPECT_EQ(*clipboard::LastContents().Find(clipboard::CF_TEXT), "page");
 }
 
 TEST_F(ShellRoutingTest, StyleChangesArePushedAndReplacedTreesReloadTheMirror) {

@@ -2,9 +2,17 @@
 // and tags, Select Table, following a link, and the web search of a selection.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "band_fixture.h"
+#include "platform/ado/table.h"
+#include "platform/clipboard/clipboard.h"
+#include "storage/datamodule.h"
 
 namespace vt {
 namespace {
@@ -116,6 +124,48 @@ TEST(WebSearch, TakesTheFirstFiftyCharactersWithBlanksAsPlus) {
   EXPECT_EQ(WebSearchAddress("   "), "");
   EXPECT_EQ(WebSearchAddress(""), "");
   EXPECT_EQ(WebSearchAddress("ééé ü"), "https://www.bing.com/search?q=ééé+ü");
+}
+
+// The snippet tab's Copy and Send via E-mail take the focused snippet's stored row; when the row
+// is gone (deleted behind the tree's back) both do nothing rather than send something else.
+TEST_F(FilterCommandsTest, SnippetCopyAndMailTakeTheStoredRowAndDoNothingWhenItIsGone) {
+  StartedForm();
+  const std::filesystem::path mailer = dir_ / "mailer.sh";
+  std::ofstream(mailer) << "#!/bin/sh\ntouch \"$0.called\"\n";
+  ::chmod(mailer.c_str(), 0755);
+  setenv("VELLUMTRACE_MAILER", mailer.c_str(), 1);
+  ExecuteSQL(*session_,
+             "INSERT INTO SNIPPETS (Name, Snippet) VALUES ('Kept', '<p>kept words</p>')");
+  ado::Table* snippets = session_->SNIPPETS;
+  ASSERT_NE(snippets, nullptr);
+  snippets->Requery();
+  form_->DBTL1.FullRefresh();
+  ASSERT_TRUE(snippets->Locate("Name", ado::Variant(std::string("Kept"))));
+  const int id = snippets->FieldByName("ID").AsInteger();
+  widgets::TreeNode node = form_->DBTL1.FindNodeByKey(id);
+  ASSERT_TRUE(node);
+  form_->DBTL1.SetFocusedNode(node);
+
+  widgets::MenuItem* copy = form_->Popup_TvSnippets.Items().FindByName("SnCopy");
+  widgets::MenuItem* mail = form_->Popup_TvSnippets.Items().FindByName("SnSendMail");
+  ASSERT_NE(copy, nullptr);
+  ASSERT_NE(mail, nullptr);
+  copy->Click();
+  const std::string* text = clipboard::LastContents().Find(clipboard::CF_TEXT);
+  ASSERT_NE(text, nullptr);
+  EXPECT_NE(text->find("<title>Kept</title>"), std::string::npos);
+  EXPECT_NE(text->find("<p>kept words</p>"), std::string::npos);
+  mail->Click();
+  EXPECT_TRUE(std::filesystem::exists(mailer.string() + ".called"));
+  std::filesystem::remove(mailer.string() + ".called");
+
+  ExecuteSQL(*session_, "DELETE FROM SNIPPETS WHERE ID = " + std::to_string(id));
+  const std::uint64_t before = clipboard::LastContents().sequence;
+  copy->Click();
+  mail->Click();
+  EXPECT_EQ(clipboard::LastContents().sequence, before) << "nothing copied";
+  EXPECT_FALSE(std::filesystem::exists(mailer.string() + ".called")) << "no mail started";
+  unsetenv("VELLUMTRACE_MAILER");
 }
 
 }  // namespace

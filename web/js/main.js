@@ -7,6 +7,7 @@ import { PageView } from './page.js';
 import { menuKey, anyMenuOpen, closeMenus } from './menus.js';
 import { Dialogs } from './dialogs.js';
 import { Tooltips } from './tooltip.js';
+import { DesktopClipboard } from './clipboard.js';
 import './htmledit.js';
 
 class App {
@@ -18,6 +19,7 @@ class App {
     this.controls = new Controls(this);
     this.dialogs = new Dialogs(this);
     this.tooltips = new Tooltips(document.getElementById('tooltip'));
+    this.clipboard = new DesktopClipboard(this.desktop);
     this.stream = null;
     this.toolbarButtons = [];
   }
@@ -195,26 +197,8 @@ class App {
     if (event.key === 'Escape') closeMenus();
   }
 
-  async #clipboard(event) {
-    this.lastClipboard = { text: event.text, html: event.html };
-    try {
-      if (navigator.clipboard && window.ClipboardItem && event.html) {
-        await navigator.clipboard.write([new ClipboardItem({
-          'text/plain': new Blob([event.text || ''], { type: 'text/plain' }),
-          'text/html': new Blob([event.html], { type: 'text/html' }),
-        })]);
-      } else {
-        await navigator.clipboard.writeText(event.text || '');
-      }
-    } catch {
-      // Without permission: the old way, through a hidden field and the copy command.
-      const field = document.createElement('textarea');
-      field.value = event.text || '';
-      document.body.append(field);
-      field.select();
-      document.execCommand('copy');
-      field.remove();
-    }
+  #clipboard(event) {
+    this.clipboard.put({ html: event.html || '', text: event.text || '' });
   }
 
   about() {

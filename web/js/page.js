@@ -117,7 +117,9 @@ export class PageView {
       if (!input) return;
       try {
         // The page hears the mouse over the clicked element before the click, as in a browser,
-        // even when the latest move is still on its way.
+        // even when the latest move is still on its way; and it knows the selection the press
+        // left (a click collapses a text selection) rather than the one before it.
+        await this.#flushSelection();
         await send({ ...input, type: 'page-mousemove' });
         const answer = await send(input);
         if (answer && typeof answer.status === 'string') this.hooks.status(answer.status);
@@ -130,16 +132,33 @@ export class PageView {
       const input = pointer(event, 'page-contextmenu');
       if (!input) return;
       try {
+        // The menu's commands depend on what is selected and on the element under the mouse,
+        // which the page hears of before the menu, as with a click.
+        await this.#flushSelection();
+        await send({ ...input, type: 'page-mousemove' });
         const answer = await send(input);
         this.hooks.contextMenu(input.screenX, input.screenY, answer || {});
       } catch (error) { console.warn(error); }
     });
     doc.addEventListener('selectionchange', () => {
       clearTimeout(this.selectionTimer);
-      this.selectionTimer = setTimeout(() => this.#reportSelection(), 60);
+      this.selectionTimer = setTimeout(() => {
+        this.selectionTimer = 0;
+        this.#reportSelection().catch((error) => console.warn(error));
+      }, 60);
     });
     doc.addEventListener('keydown', (event) => this.hooks.key(event));
     doc.addEventListener('dragstart', (event) => event.preventDefault());
+    // The page listens from here on: the display tests wait for this before they click.
+    this.frame.dataset.attached = String(this.rev);
+  }
+
+  // Reports the selection now when it differs from the one last reported (a change may still be
+  // waiting for its timer, or not yet announced).
+  async #flushSelection() {
+    clearTimeout(this.selectionTimer);
+    this.selectionTimer = 0;
+    try { await this.#reportSelection(); } catch (error) { console.warn(error); }
   }
 
   // Where a point of the selection lies: its element and the characters of that element's text
@@ -155,7 +174,7 @@ export class PageView {
     return { si: Number(element.getAttribute(SI)), offset: [...range.toString()].length };
   }
 
-  #reportSelection() {
+  async #reportSelection() {
     const doc = this.document;
     if (!doc) return;
     const selection = doc.getSelection();
@@ -171,7 +190,7 @@ export class PageView {
     const key = JSON.stringify(input);
     if (key === this.lastSelection) return;
     this.lastSelection = key;
-    send(input).catch((error) => console.warn(error));
+    await send(input);
   }
 
   selectAll() {

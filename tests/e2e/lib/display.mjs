@@ -4,10 +4,11 @@ import { launchChromium } from './chromium.mjs';
 import { startVellumtrace } from './shell-run.mjs';
 
 // Starts Vellumtrace and opens its display; `close()` ends both and answers Vellumtrace's exit.
-export async function openDisplay({ viewport = { width: 1280, height: 800 }, env = {} } = {}) {
+// `permissions`: what the display's page may use without asking (e.g. 'clipboard-read').
+export async function openDisplay({ viewport = { width: 1280, height: 800 }, env = {}, permissions = [] } = {}) {
   const vt = await startVellumtrace({ env });
   const browser = await launchChromium();
-  const page = await (await browser.newContext({ viewport })).newPage();
+  const page = await (await browser.newContext({ viewport, permissions })).newPage();
   await page.goto(vt.address);
   await page.waitForSelector('[data-control="address"]');
   return {
