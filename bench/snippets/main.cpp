@@ -104,9 +104,11 @@ void Fill(const std::string& db_path, const Shape& shape, std::mt19937& rng) {
     sqlite3_reset(st);
   }
   sqlite3_finalize(st);
-  // One snippet holds the word the content filter looks for.
-  sqlite3_exec(db, "UPDATE SNIPPETS SET Snippet = Snippet || 'zeppelin' WHERE ID = 777", nullptr,
-               nullptr, nullptr);
+  // One snippet holds the word the content filter looks for: the last, which lies outside the
+  // subtree the benchmark deletes.
+  const std::string mark = "UPDATE SNIPPETS SET Snippet = Snippet || 'zeppelin' WHERE ID = " +
+                           std::to_string(shape.parent.size() - 1);
+  sqlite3_exec(db, mark.c_str(), nullptr, nullptr, nullptr);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
 }
@@ -182,14 +184,22 @@ int main(int argc, char** argv) {
     tree.SetFocusedNode(tree.FindNodeByKey(shape.deep_node));
     described += tree.Describe().dump().size();
     f.focus.push_back(Ms(t));
-    if (module.SNIPPETS.FieldByName("ID").AsInteger() != shape.deep_node) return 1;
+    if (module.SNIPPETS.FieldByName("ID").AsInteger() != shape.deep_node) {
+      std::fprintf(stderr, "the table stands on row %d, not on the focused %d\n",
+                   module.SNIPPETS.FieldByName("ID").AsInteger(), shape.deep_node);
+      return 1;
+    }
 
     // 3. Saving the shown page as a child of the focused snippet.
     t = Clock::now();
     vt::SavePageAsSnippet(session);
     described += tree.Describe().dump().size();
     f.save.push_back(Ms(t));
-    if (static_cast<int>(tree.NodeCount()) != rows + 1) return 1;
+    if (static_cast<int>(tree.NodeCount()) != rows + 1) {
+      std::fprintf(stderr, "after the save the tree shows %zu nodes, not %d\n", tree.NodeCount(),
+                   rows + 1);
+      return 1;
+    }
 
     // 4. Deleting a subtree of 1,000 snippets.
     tree.ClearSelection();
@@ -209,7 +219,10 @@ int main(int argc, char** argv) {
     tree.FullRefresh();
     described += tree.Describe().dump().size();
     f.filter.push_back(Ms(t));
-    if (tree.NodeCount() != 1) return 1;
+    if (tree.NodeCount() != 1) {
+      std::fprintf(stderr, "the filter shows %zu nodes, not 1\n", tree.NodeCount());
+      return 1;
+    }
     std::printf("run %d: described %zu bytes\n", run + 1, described);
     session.SnippetTree = nullptr;
   }

@@ -126,15 +126,21 @@ const marked = (selector) => pageFrame().locator(selector).evaluate((e) => {
   return parseFloat(style.borderTopWidth) > 0 && style.borderTopColor === 'rgb(255, 0, 0)';
 });
 
-// What the browser's clipboard holds, read as a pasting program would.
+// What the browser's clipboard holds, read as a pasting program would. A read that a write
+// overtakes (the display writing the copy meanwhile) is read again.
 async function clipboard() {
-  return page.evaluate(async () => {
-    const out = {};
-    for (const item of await navigator.clipboard.read()) {
-      for (const type of item.types) out[type] = await (await item.getType(type)).text();
+  return until(() => page.evaluate(async () => {
+    try {
+      const out = {};
+      for (const item of await navigator.clipboard.read()) {
+        for (const type of item.types) out[type] = await (await item.getType(type)).text();
+      }
+      return out;
+    } catch (error) {
+      if (error.name === 'InvalidStateError') return null;
+      throw error;
     }
-    return out;
-  });
+  }), 'a whole read of the clipboard');
 }
 
 async function clearClipboard() {

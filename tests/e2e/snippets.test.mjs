@@ -64,6 +64,14 @@ async function navigate(url) {
   await until(async () => (await status()) === 'Parsing complete.', `the page ${url}`, 20000);
 }
 
+// Brings a tab of the bar to the front, once the band has made it the active page and the display
+// shows its sheet.
+async function showTab(name) {
+  await page.click(q(`${name}-tab`));
+  await until(async () => (await page.getAttribute(q(`${name}-tab`), 'aria-selected')) === 'true' &&
+    await page.locator(q(name)).isVisible(), `the ${name} page`);
+}
+
 // Opens the tree's menu on a node (or the empty tree) and runs an item, given by its names.
 async function menu(on, ...items) {
   await (on ? node(on) : page.locator(q('DBTL1'))).click({ button: 'right' });
@@ -90,7 +98,7 @@ before(async () => {
   ({ vt, browser, page } = await openDisplay({ viewport: { width: 1280, height: 860 } }));
   await until(async () => ['Vellumtrace is Ready', 'Parsing complete.'].includes(await status()),
     'the band to start', 20000);
-  await page.click(q('snippet_tab-tab'));
+  await showTab('snippet_tab');
 });
 
 after(async () => {
@@ -104,7 +112,7 @@ after(async () => {
 
 test('a root snippet is named in place, and the shown page is saved as its child', async () => {
   await navigate(`${site}/notes.html`);
-  await page.click(q('snippet_tab-tab'));
+  await showTab('snippet_tab');
   await menu(null, 'SnAdd', 'SnRootSnippet');
   const box = page.locator(`${q('Edit7')} input`);
   await box.waitFor();
@@ -168,26 +176,35 @@ test('Selected Text names the snippet after the first 50 characters of the selec
   sql(`UPDATE SNIPPETS SET Name = 'Method' WHERE Name = '${name}'`);
 });
 
-test('Selected Item and the filter tree save the element picked in the filter tree', async () => {
+test('Selected Item, the filter tree and the page menu save what the filter tab shows', async () => {
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'true', 'filter mode');
-  await page.click(q('filter_tab-tab'));
+  await showTab('filter_tab');
   const filterNode = (text) => page.locator(`${q('tv')} .tree-node`, { hasText: text }).first();
   await filterNode('Tables (1)').locator('.twisty').click();
   const table = filterNode('leeks three butter 50 g');
   await table.click();
   await until(async () => (await page.locator(`${q('tv')} .tree-node.focused-node`).textContent()).includes('leeks three'), 'the picked table');
-  await page.click(q('snippet_tab-tab'));
+  await showTab('snippet_tab');
   await menu('Research', 'SnAdd', 'SnSelectedItem');
   await until(async () => (await status()) === 'Snippet saved as "leeks three butter 50 g"', 'the saved item');
   assert.match(sql("SELECT Snippet FROM SNIPPETS WHERE Name = 'leeks three butter 50 g'"), /<td>butter<\/td><td>50 g<\/td>/);
 
-  await page.click(q('filter_tab-tab'));
+  await showTab('filter_tab');
   await table.click({ button: 'right' });
   await page.click('.menu [data-control="SaveToSnippets"]');
   await until(() => sql("SELECT count(*) FROM SNIPPETS WHERE Name = 'leeks three butter 50 g'") === '2', 'the filter tree\'s save');
-  await page.click(q('snippet_tab-tab'));
+  await showTab('snippet_tab');
   await until(async () => (await tree()).filter((t) => t === ' leeks three butter 50 g').length === 2, 'both items in the tree');
+
+  // In filter mode the page's own menu saves the page.
+  const frame = await pageFrame((f) => f.$('#method'));
+  await frame.click('#method', { button: 'right' });
+  await page.locator('.menu:has([data-control="ShowMouseBorders"])').waitFor();
+  await page.hover('[data-control="PageSave"]');
+  await page.click('[data-control="PageToSnippets"]');
+  await until(async () => (await status()) === 'Snippet saved as "Leek Soup"', 'the page saved from its menu');
+  assert.equal(sql("SELECT Parent_ID FROM SNIPPETS WHERE Name = 'Leek Soup'"), idOf('Research'));
   await page.click(q('sb_Filter'));
   await until(async () => (await page.getAttribute(`${q('sb_Filter')} button`, 'aria-pressed')) === 'false', 'filter mode off');
 });
@@ -267,7 +284,7 @@ test('dragging a node onto another moves it below that one, also after a reload'
   await until(async () => (await tree()).join('|').includes('Archive| Left by clicking'), 'the moved node');
   await page.reload();
   await page.waitForSelector(q('DBTL1'));
-  await page.click(q('snippet_tab-tab'));
+  await showTab('snippet_tab');
   await until(async () => (await tree()).join('|').includes('Archive| Left by clicking'), 'the moved node after the reload');
   await page.screenshot({ path: join(output, 'snippets-dragged.png') });
 });
@@ -294,12 +311,12 @@ test('the filter by Name, Content and Domain, and the box keeps its texts most r
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: 'Domain' });
   await until(async () => {
     const shown = await names();
-    return shown.length === 4 && !shown.includes('Research') && !shown.includes('Archive');
+    return shown.length === 5 && !shown.includes('Research') && !shown.includes('Archive');
   }, 'the Domain filter');
   assert.equal(await box.isDisabled(), true);
 
   await page.selectOption(`${q('Drop_SnippetFilterField')} select`, { label: '[None]' });
-  await until(async () => (await names()).length === 6, 'no filter');
+  await until(async () => (await names()).length === 7, 'no filter');
   await until(() => registryValues('Software', 'Vellumtrace', 'History1').join('|') === 'northern office|three butter',
     'the history, most recent first');
   const listed = await page.$$eval(`${q('RegCombo1')} datalist option`, (o) => o.map((x) => x.value));
