@@ -83,12 +83,14 @@ export class Controls {
     return this.elements.get(id);
   }
 
-  // Sends the user's input to control d. Typing still on its way (inputInOrder) goes first: a
-  // click on a dialog's OK button must find the text typed just before it.
+  // Sends the user's input to control d. Text typed just before and still on its way goes first:
+  // a click on a dialog's OK button must find that text. The wait is short and only for text, so
+  // a key whose answer waits for a modal form never holds the form's own buttons back.
   input(d, input) {
     const post = () => send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
     if (!this.typing || this.typing.size === 0) return post();
-    return Promise.allSettled([...this.typing]).then(post);
+    const settled = Promise.allSettled([...this.typing]);
+    return Promise.race([settled, new Promise((r) => setTimeout(r, 1000))]).then(post);
   }
 
   // Like input, but after every earlier inputInOrder of the same control has been answered.
@@ -98,8 +100,10 @@ export class Controls {
     const send1 = () => send({ type: 'control', id: d.id, input }).catch((e) => console.warn(e));
     const next = (this.chains.get(d.id) || Promise.resolve()).then(send1);
     this.chains.set(d.id, next);
-    this.typing.add(next);
-    next.finally(() => this.typing.delete(next));
+    if (input.type === 'text') {
+      this.typing.add(next);
+      next.finally(() => this.typing.delete(next));
+    }
     return next;
   }
 
