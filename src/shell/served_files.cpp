@@ -19,32 +19,39 @@ bool IsInside(const fs::path& file, const fs::path& root) {
   return f != file.end();
 }
 
-}  // namespace
-
-std::optional<fs::path> ResolveServedFile(const fs::path& requested,
-                                          const std::vector<fs::path>& roots) {
+// The real path of an absolute request naming a regular file, links resolved; none otherwise.
+std::optional<fs::path> RealRegularFile(const fs::path& requested) {
   if (!requested.is_absolute()) return std::nullopt;
   std::error_code ec;
   fs::path real = fs::canonical(requested, ec);
   if (ec || !fs::is_regular_file(real, ec) || ec) return std::nullopt;
+  return real;
+}
+
+}  // namespace
+
+std::optional<fs::path> ResolveServedFile(const fs::path& requested,
+                                          const std::vector<fs::path>& roots) {
+  const std::optional<fs::path> real = RealRegularFile(requested);
+  if (!real) return std::nullopt;
+  std::error_code ec;
   for (const auto& root : roots) {
     if (root.empty()) continue;
     fs::path real_root = fs::canonical(root, ec);
     if (ec || !fs::is_directory(real_root, ec)) continue;
-    if (IsInside(real, real_root)) return real;
+    if (IsInside(*real, real_root)) return real;
   }
   return std::nullopt;
 }
 
 std::optional<fs::path> ResolveNamedFile(const fs::path& requested,
                                          const std::vector<fs::path>& files) {
-  if (!requested.is_absolute()) return std::nullopt;
+  const std::optional<fs::path> real = RealRegularFile(requested);
+  if (!real) return std::nullopt;
   std::error_code ec;
-  fs::path real = fs::canonical(requested, ec);
-  if (ec || !fs::is_regular_file(real, ec) || ec) return std::nullopt;
   for (const auto& file : files) {
     if (file.empty() || !file.is_absolute()) continue;
-    if (fs::canonical(file, ec) == real && !ec) return real;
+    if (fs::canonical(file, ec) == *real && !ec) return real;
   }
   return std::nullopt;
 }
