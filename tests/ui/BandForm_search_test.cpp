@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "band_fixture.h"
 #include "host/IEBrowserHelper.h"
 #include "platform/ado/ado.h"
 #include "platform/browser/url.h"
@@ -24,58 +25,18 @@ namespace fs = std::filesystem;
 using widgets::Json;
 using widgets::LedColor;
 
-class BandFormSearchTest : public ::testing::Test {
+class BandFormSearchTest : public testing::BandFixture {
  protected:
-  void SetUp() override {
-    SessionList::ResetForTests();
-    SetCurrentSession(nullptr);
-    registry::DeleteKey(registry::HKEY_CURRENT_USER, "SOFTWARE\\Vellumtrace");
-    BandState() = {};
-    widgets::ClearMessageLog();
-    dir_ = fs::temp_directory_path() /
-           ("vt-search-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    browser_ = browser::WebBrowser::Create();
-  }
-  void TearDown() override {
-    if (bho_)
-      bho_->Invoke(com::DISPID_ONQUIT, com::GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    form_.reset();
-    if (session_) session_->ReleaseSession();
-    data_module_.ADOConnection.Close();
-    fs::remove_all(dir_);
-  }
   TBandForm& StartedForm() {
-    auto result = storage::InstallProgramFolder((dir_ / "app").string(), (dir_ / "cache").string());
-    EXPECT_TRUE(result.problems.empty());
-    TmyRegistry().WriteString(settings::AppDir, result.app_dir);
-    session_ = new TmyDOM(com::ComPtr<browser::IWebBrowser2>(browser_.get()));
-    form_ = std::make_unique<TBandForm>(0, data_module_, *session_);
-    bho_ = com::MakeCom<TIEBrowserHelper>();
-    bho_->SetSite(static_cast<browser::IWebBrowser2*>(browser_.get()));
-    form_->Show();
-    form_->FormPaint();
+    BandFixture::StartedForm();
     form_->page1.SetActivePageIndex(2);  // the Search tab, so its controls take input
     return *form_;
-  }
-  void Tick() {
-    clock_->Advance(std::chrono::milliseconds(250));
-    loop_.ProcessMessages();
-    // Pages are read and parsed on worker threads, in real time: let a pending one arrive.
-    if (browser_ && browser_->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
-      loop_.ProcessMessages();
-    }
   }
   // Navigates and ticks until the page is handled and, with the Indexer down, indexed.
   void Visit(const std::string& url) {
     browser_->Navigate(url);
     Tick();
-    auto done = [&] {
-      return !browser_->Busy() && !session_->DocumentCompleted &&
-             session_->Status != kStatusWaiting && session_->Status != kStatusParsing &&
-             !form_->Indexer()->Indexing();
-    };
+    auto done = [&] { return Handled() && !form_->Indexer()->Indexing(); };
     for (int i = 0; i < 60 && !done(); ++i) Tick();
     ASSERT_TRUE(done()) << url;
   }
@@ -106,15 +67,6 @@ class BandFormSearchTest : public ::testing::Test {
       out.push_back(form_->dxDBGrid3.Text(r, 0));
     return out;
   }
-
-  std::shared_ptr<msgloop::FakeClock> clock_ = std::make_shared<msgloop::FakeClock>();
-  msgloop::MessageLoop loop_{clock_};
-  fs::path dir_;
-  com::ComPtr<browser::WebBrowser> browser_;
-  TDataModule1 data_module_;
-  TmyDOM* session_ = nullptr;
-  std::unique_ptr<TBandForm> form_;
-  com::ComPtr<TIEBrowserHelper> bho_;
 };
 
 TEST_F(BandFormSearchTest, FreshProfileStartsOnNoneWithTheBoxDisabledAndSavesZero) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "band_fixture.h"
 #include "host/ExplorerBand.h"
 #include "host/IEBrowserHelper.h"
 #include "host/clsids.h"
@@ -25,57 +26,11 @@ namespace {
 namespace fs = std::filesystem;
 using widgets::LedColor;
 
-class BandFormTest : public ::testing::Test {
+class BandFormTest : public testing::BandFixture {
  protected:
-  void SetUp() override {
-    SessionList::ResetForTests();
-    SetCurrentSession(nullptr);
-    registry::DeleteKey(registry::HKEY_CURRENT_USER, "SOFTWARE\\Vellumtrace");
-    BandState() = {};
-    dir_ = fs::temp_directory_path() /
-           ("vt-ui-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    browser_ = browser::WebBrowser::Create();
-  }
-  void TearDown() override {
-    if (bho_)
-      bho_->Invoke(com::DISPID_ONQUIT, com::GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    form_.reset();
-    if (session_) session_->ReleaseSession();
-    data_module_.ADOConnection.Close();
-    fs::remove_all(dir_);
-  }
-  void InstallDatabase() {
-    auto result = storage::InstallProgramFolder((dir_ / "app").string(), (dir_ / "cache").string());
-    ASSERT_TRUE(result.problems.empty());
-    TmyRegistry().WriteString(settings::AppDir, result.app_dir);
-  }
-  TBandForm& MakeForm() {
-    session_ = new TmyDOM(com::ComPtr<browser::IWebBrowser2>(browser_.get()));
-    form_ = std::make_unique<TBandForm>(0, data_module_, *session_);
-    return *form_;
-  }
-  // A started form whose browser reports its events through the helper object.
-  TBandForm& StartedForm() {
-    InstallDatabase();
-    TBandForm& form = MakeForm();
-    bho_ = com::MakeCom<TIEBrowserHelper>();
-    bho_->SetSite(static_cast<browser::IWebBrowser2*>(browser_.get()));
-    form.Show();  // as the band site shows it
-    form.FormPaint();
-    return form;
-  }
-  // Navigates and ticks until the band has handled the completed page.
+  // Navigates and ticks until the band has handled the completed page, which is the one asked for.
   void Visit(const std::string& url) {
-    browser_->Navigate(url);
-    Tick();
-    auto handled = [&] {
-      return !browser_->Busy() && !session_->DocumentCompleted &&
-             session_->Status != kStatusWaiting && session_->Status != kStatusParsing;
-    };
-    for (int i = 0; i < 40 && !handled(); ++i) Tick();
-    ASSERT_TRUE(handled()) << url;
+    BandFixture::Visit(url);
     ASSERT_EQ(browser_->LocationURL(), url);
   }
   std::int64_t Scalar(const std::string& sql) { return Scalar(data_module_, sql); }
@@ -86,14 +41,6 @@ class BandFormTest : public ::testing::Test {
     q.Open();
     return q.FieldAt(0).AsInteger();
   }
-  void Tick() {
-    clock_->Advance(std::chrono::milliseconds(250));
-    loop_.ProcessMessages();
-    // Pages are read and parsed on worker threads, in real time: let a pending one arrive.
-    if (browser_ && browser_->Busy() && loop_.WaitMessage(std::chrono::milliseconds(200))) {
-      loop_.ProcessMessages();
-    }
-  }
   // Ticks until `window` has loaded its page (at most 20 ticks).
   void TickWhileBusy(browser::WebBrowser* window) {
     for (int i = 0; i < 20 && window->Busy(); ++i) {
@@ -103,19 +50,6 @@ class BandFormTest : public ::testing::Test {
       }
     }
   }
-  std::string WritePage(const std::string& name, const std::string& html) {
-    std::ofstream(dir_ / name) << html;
-    return browser::FileUrlFromPath((dir_ / name).string());
-  }
-
-  std::shared_ptr<msgloop::FakeClock> clock_ = std::make_shared<msgloop::FakeClock>();
-  msgloop::MessageLoop loop_{clock_};
-  fs::path dir_;
-  com::ComPtr<browser::WebBrowser> browser_;
-  TDataModule1 data_module_;
-  TmyDOM* session_ = nullptr;
-  std::unique_ptr<TBandForm> form_;
-  com::ComPtr<TIEBrowserHelper> bho_;
 };
 
 std::vector<std::string> Captions(const widgets::MenuItem& menu) {

@@ -41,17 +41,27 @@ class BandFixture : public ::testing::Test {
     data_module_.ADOConnection.Close();
     std::filesystem::remove_all(dir_);
   }
-  TBandForm& StartedForm() {
+  // Installs the program folder and database and points the settings at it.
+  void InstallDatabase() {
     auto result = storage::InstallProgramFolder((dir_ / "app").string(), (dir_ / "cache").string());
-    EXPECT_TRUE(result.problems.empty());
+    ASSERT_TRUE(result.problems.empty());
     TmyRegistry().WriteString(settings::AppDir, result.app_dir);
+  }
+  // A form over a new page session, not yet shown.
+  TBandForm& MakeForm() {
     session_ = new TmyDOM(com::ComPtr<browser::IWebBrowser2>(browser_.get()));
     form_ = std::make_unique<TBandForm>(0, data_module_, *session_);
+    return *form_;
+  }
+  // A started form whose browser reports its events through the helper object.
+  TBandForm& StartedForm() {
+    InstallDatabase();
+    TBandForm& form = MakeForm();
     bho_ = com::MakeCom<TIEBrowserHelper>();
     bho_->SetSite(static_cast<browser::IWebBrowser2*>(browser_.get()));
-    form_->Show();
-    form_->FormPaint();
-    return *form_;
+    form.Show();  // as the band site shows it
+    form.FormPaint();
+    return form;
   }
   void Tick() {
     clock_->Advance(std::chrono::milliseconds(250));
@@ -61,16 +71,17 @@ class BandFixture : public ::testing::Test {
       loop_.ProcessMessages();
     }
   }
+  // Whether the band has handled the completed page.
+  bool Handled() const {
+    return !browser_->Busy() && !session_->DocumentCompleted &&
+           session_->Status != kStatusWaiting && session_->Status != kStatusParsing;
+  }
   // Navigates and ticks until the band has handled the completed page.
   void Visit(const std::string& url) {
     browser_->Navigate(url);
     Tick();
-    auto handled = [&] {
-      return !browser_->Busy() && !session_->DocumentCompleted &&
-             session_->Status != kStatusWaiting && session_->Status != kStatusParsing;
-    };
-    for (int i = 0; i < 60 && !handled(); ++i) Tick();
-    ASSERT_TRUE(handled()) << url;
+    for (int i = 0; i < 60 && !Handled(); ++i) Tick();
+    ASSERT_TRUE(Handled()) << url;
   }
   // Writes a page into the test's folder and answers its address.
   std::string WritePage(const std::string& name, const std::string& html) {
