@@ -20,5 +20,6 @@ echo "== sanitizer build"
 echo "== sanitizer tests"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 (cd "$root/build-sanitize" && ctest --output-on-failure --timeout 900 -j "$(nproc)" -L unit)
 echo "== all tests passed in $(( $(date +%s) - start )) s"

@@ -109,9 +109,17 @@ HRESULT TOurNSHandler::Abort(HRESULT, DWORD) {
 HRESULT TOurNSHandler::Terminate(DWORD) {
   sink_ = nullptr;
   stream_ = nullptr;
-  loader_ = nullptr;
+  CloseLoader();
   return S_OK;
 }
+void TOurNSHandler::CloseLoader() {
+  if (com::ComPtr<TUILess> loader = std::move(loader_)) loader->Close();
+}
+
+TOurNSHandler::~TOurNSHandler() {
+  CloseLoader();
+}
+
 HRESULT TOurNSHandler::Suspend() {
   return E_NOTIMPL;
 }
@@ -165,6 +173,7 @@ void TOurNSHandler::NsGetOurData() {
     }
     if (!selected) return;  // no band is open: nothing to answer with
 
+    CloseLoader();
     loader_ = MakeCom<TUILess>();
     loader_->LoadDocument("", "about:blank");
     msgloop::ProcessMessages();

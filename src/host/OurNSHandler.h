@@ -20,6 +20,7 @@ class TmyDOM;
 
 class TOurNSHandler final : public com::ComObject<browser::IInternetProtocol> {
  public:
+  ~TOurNSHandler() override;
   // IInternetProtocolRoot
   com::HRESULT Start(const char* url, browser::IInternetProtocolSink* sink,
                      browser::IInternetBindInfo* bind_info, com::DWORD flags,
@@ -40,6 +41,8 @@ class TOurNSHandler final : public com::ComObject<browser::IInternetProtocol> {
   std::int32_t TotalSize() const { return total_size_; }
 
  private:
+  // Withdraws the hidden loader from its document (which otherwise keeps both alive) and drops it.
+  void CloseLoader();
   std::string Dispatch(const std::string& command, const std::string& query,
                        const std::string& id_key, const std::string& id_value, TmyDOM* first,
                        TmyDOM* selected);

@@ -5,8 +5,9 @@
 //
 // UI thread. LoadDocument runs a message loop until the document is complete, so anything of
 // the thread (timer ticks, navigations, other requests) can run inside it.
-// Ownership: the creator holds the loader; Close (also run when the loader dies) withdraws the
-// loader from its document and lets the document go.
+// Ownership: the creator holds the loader and must Close it when done. The document holds the
+// loader as its client site and notification sink until then, so a loader that is only released
+// would keep itself and its document alive.
 #include <string>
 
 #include "platform/browser/mshtml.h"

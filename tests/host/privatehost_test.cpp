@@ -173,6 +173,8 @@ TEST_F(PrivateHost, LoaderIsCompleteScriptFreeAndOffline) {
   // Kept off line: a network address is not loaded and the call returns at once.
   loader->LoadDocument("", "http://127.0.0.1:9/never");
   EXPECT_EQ(loader->DomDocument()->tags("P").length(), 0);
+  loader->Close();
+  EXPECT_EQ(loader->DomDocument(), nullptr);
 }
 
 TEST_F(PrivateHost, HostHandlerShowsTheBandMenuOnlyInFilterMode) {

@@ -151,7 +151,8 @@ TEST_F(FilterCommandsTest, SnippetCopyAndMailTakeTheStoredRowAndDoNothingWhenItI
   ASSERT_NE(copy, nullptr);
   ASSERT_NE(mail, nullptr);
   copy->Click();
-  const std::string* text = clipboard::LastContents().Find(clipboard::CF_TEXT);
+  const clipboard::ClipboardContents copied = clipboard::LastContents();
+  const std::string* text = copied.Find(clipboard::CF_TEXT);
   ASSERT_NE(text, nullptr);
   EXPECT_NE(text->find("<title>Kept</title>"), std::string::npos);
   EXPECT_NE(text->find("<p>kept words</p>"), std::string::npos);
