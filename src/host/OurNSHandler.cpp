@@ -270,8 +270,10 @@ std::string TOurNSHandler::FilterPage(TmyDOM* first, TmyDOM& session, const std:
     // The mark-up as saved, without the CR LF line breaks of the page source: the parse below
     // would only fold them back.
     source = source_document->Save(true);
-    // The copy resolves its relative addresses as its own page does.
-    loader_document->SetURL(source_document->BaseURL());
+    // The copy resolves its relative addresses as its own page does: from the page's address,
+    // through the page's own BASE, which the copy carries (a relative BASE would otherwise count
+    // twice).
+    loader_document->SetURL(source_document->URL());
     loader_document->body()->setInnerHTML(source);
   }
 

@@ -98,6 +98,21 @@ TEST_F(PrivateHost, FilterPagesCutTheElementFromACopyOfThePage) {
   EXPECT_EQ(s.Document->tags("TABLE").item(1)->style().borderWidth(), "1px");
 }
 
+TEST_F(PrivateHost, ARelativeBaseResolvesOnceInTheCut) {
+  TmyDOM& s = ShowPage(
+      "<html><head><base href='base/'></head><body><a href='foo.html'>Foo</a></body></html>");
+  int link = 0;
+  for (int p = 1; p <= s.EntryCount && link == 0; ++p) {
+    if (s.Entries[p]->Link == 1) link = p;
+  }
+  ASSERT_GT(link, 0);
+  const std::string cut = Body(FetchPrivatePage(FilterAddress(s.WindowNumber, link)));
+  EXPECT_NE(cut.find(browser::FileUrlFromPath((dir_ / "base/foo.html").string())),
+            std::string::npos)
+      << cut;
+  EXPECT_EQ(cut.find("base/base/"), std::string::npos) << cut;
+}
+
 TEST_F(PrivateHost, AnElementWithoutMarkupGivesTheMessagePageInsideTheTemplate) {
   TmyDOM& s = ShowPage(kPage);
   const std::string page = FetchPrivatePage(FilterAddress(s.WindowNumber, 0));
