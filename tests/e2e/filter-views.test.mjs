@@ -8,7 +8,7 @@ import { createServer } from 'node:http';
 import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -70,6 +70,16 @@ async function frameOf(id, ready = () => true) {
   }, `the frame of browser ${id}`, 15000);
 }
 
+// Reads `read` in the frame showing browser `id` until `ok` holds for what it answers. The read
+// and the check are one step: the preview may reload between finding its frame and reading it.
+async function readFrame(id, read, ok) {
+  return until(async () => {
+    const f = page.frames().find((x) => x.url().includes(`/mirror/${id}?`));
+    const value = f && (await f.evaluate(read).catch(() => null));
+    return value && ok(value) && value;
+  }, `the frame of browser ${id}`, 15000);
+}
+
 async function wb2Id() {
   return until(async () => {
     const src = await bandSite().locator('[data-control="wb2"] iframe').getAttribute('src').catch(() => null);
@@ -98,14 +108,7 @@ before(async () => {
   await until(async () => (await tree().textContent().catch(() => '')).includes('Links (4)'), 'the filter tree', 20000);
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-  if (server) server.close();
-});
+after(() => endRun({ browser, vt, server }));
 
 test('outside filter mode the page shows the display\'s own menu', async () => {
   const frame = await mainFrame();
@@ -139,17 +142,20 @@ test('a picked table is shown alone in the preview and marked red on the page', 
 test('the groups show the lists of all images, tables and links', async () => {
   const preview = await wb2Id();
   await row('Images (2)').click();
-  const images = await frameOf(preview, async (f) => (await f.$$('img')).length === 2);
-  const srcs = await images.evaluate(() => [...document.images].map((i) => i.getAttribute('src')));
+  const srcs = await readFrame(preview, () => [...document.images].map((i) => i.getAttribute('src')),
+    (v) => v.length === 2);
   assert.ok(srcs.some((s) => s.includes('_blank.gif')), `placeholder for the missing picture: ${srcs}`);
   assert.ok(srcs.some((s) => s.includes('logo')), `the cached picture is shown from its copy: ${srcs}`);
   await row('Links (4)').click();
-  const links = await frameOf(preview, async (f) => (await f.$$('a')).length === 4);
-  const hrefs = await links.evaluate(() => [...document.links].map((a) => a.getAttribute('href')));
+  const { hrefs } = await readFrame(preview,
+    () => ({ anchors: document.querySelectorAll('a').length, hrefs: [...document.links].map((a) => a.getAttribute('href')) }),
+    (v) => v.anchors === 4);
   assert.ok(hrefs.some((h) => h.endsWith('/three.html') && h.startsWith('http')), `absolute addresses: ${hrefs}`);
   await row('Tables (2)').click();
-  const tables = await frameOf(preview, async (f) => (await f.$$('#big')).length === 1 && (await f.$$('#first')).length === 1);
-  assert.equal(await tables.evaluate(() => document.title), 'All Tables at Filter page');
+  const tables = await readFrame(preview,
+    () => ({ big: document.querySelectorAll('#big').length, first: document.querySelectorAll('#first').length, title: document.title }),
+    (v) => v.big === 1 && v.first === 1);
+  assert.equal(tables.title, 'All Tables at Filter page');
 });
 
 test('a quick walk down the tree loads only the last node', async () => {
