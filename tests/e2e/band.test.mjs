@@ -9,7 +9,7 @@ import { createServer } from 'node:http';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -85,14 +85,7 @@ before(async () => {
   ({ vt, browser, page } = await openDisplay({ viewport: { width: 1280, height: 860 } }));
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-  if (server) server.close();
-});
+after(() => endRun({ browser, vt, server }));
 
 test('a new user finds the bar open and the band ready', async () => {
   // Started: the database is open and the blank first page has been looked at.

@@ -9,7 +9,7 @@ import { createServer } from 'node:http';
 import { existsSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -191,14 +191,7 @@ before(async () => {
   await band('tv').waitFor();
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-  if (server) server.close();
-});
+after(() => endRun({ browser, vt, server }));
 
 test('a right click on an empty filter tree disables every entry command', async () => {
   await band('tv').click({ button: 'right' });

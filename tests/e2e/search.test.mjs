@@ -8,7 +8,7 @@ import { createServer } from 'node:http';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -111,14 +111,7 @@ before(async () => {
   ({ vt, browser, page } = await openDisplay({ viewport: { width: 1280, height: 860 } }));
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-  if (server) server.close();
-});
+after(() => endRun({ browser, vt, server }));
 
 test('pages browsed with the Indexer down are indexed, and the Search tab starts on [None]', async () => {
   await until(async () => page.$(q('sb_IndexPage')), 'the band');

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { writeFileSync, mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -62,12 +62,7 @@ before(async () => {
 });
 
 after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-    assert.match(vt.stdout, /Vellumtrace has ended\./);
-  }
+  if (await endRun({ browser, vt })) assert.match(vt.stdout, /Vellumtrace has ended\./);
 });
 
 test('the printed address drops its token and a typed address shows in the page view', async () => {

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import http from 'node:http';
 import { writeFileSync, mkdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -114,14 +114,7 @@ before(async () => {
   for (const [name, html] of Object.entries(hostilePages())) writeFileSync(join(dir, `${name}.html`), html);
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (other) other.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-});
+after(() => endRun({ browser, vt, server: other }));
 
 for (const name of ['noscript', 'mglyph', 'rawtext']) {
   test(`the ${name} page's text stays text in the mirror and refreshes nothing`, async () => {

@@ -9,7 +9,7 @@ import { createServer } from 'node:http';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -95,14 +95,7 @@ before(async () => {
   await until(async () => (await band('DBTL1').locator('.tree-node').count()) > 0, 'the snippet');
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-  if (server) server.close();
-});
+after(() => endRun({ browser, vt, server }));
 
 test('a word made bold is stored with the date of the change and the page script never runs', async () => {
   const created = sql('SELECT DateCreated FROM SNIPPETS');

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { paths } from './lib/chromium.mjs';
-import { openDisplay, until } from './lib/display.mjs';
+import { openDisplay, until, endRun } from './lib/display.mjs';
 
 let vt;
 let browser;
@@ -24,13 +24,7 @@ before(async () => {
   await until(bandReady, 'the band to start', 20000);
 });
 
-after(async () => {
-  if (browser) await browser.close();
-  if (vt) {
-    const { code } = await vt.stop();
-    assert.equal(code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
-  }
-});
+after(() => endRun({ browser, vt }));
 
 test('Add Icon to Browser shows the bar button with its icon, and the button closes and opens the bar', async () => {
   const buttons = page.locator('[data-control="barbuttons"] .bar-button');

@@ -1,5 +1,6 @@
 // The display of a fresh `vellumtrace run` in Debian's Chromium, and the waiting the display
 // tests share.
+import assert from 'node:assert/strict';
 import { launchChromium } from './chromium.mjs';
 import { startVellumtrace } from './shell-run.mjs';
 
@@ -29,4 +30,15 @@ export async function until(fn, what, ms = 15000, every = 50) {
     if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
     await new Promise((r) => setTimeout(r, every));
   }
+}
+
+// Ends a display test's run: closes the browser, stops Vellumtrace (which must end with 0) and
+// closes the test's own web server. Each part may be missing when the start failed half way.
+export async function endRun({ browser, vt, server } = {}) {
+  if (browser) await browser.close();
+  if (server) server.close();
+  if (!vt) return null;
+  const result = await vt.stop();
+  assert.equal(result.code, 0, `vellumtrace did not end cleanly:\n${vt.stderr}`);
+  return result;
 }
